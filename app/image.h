@@ -1,0 +1,20 @@
+// The sprite image: a BMP checked against what its file holds, loaded, white keyed out.
+#ifndef ZAVIT_IMAGE_H
+#define ZAVIT_IMAGE_H
+
+#include <SDL.h>
+
+#include <cstddef>
+#include <cstdint>
+
+const char *const SPRITE_FILE = "zavit.bmp";   // read from the working directory
+const size_t BMP_HEADER_BYTES = 54;            // file header and the common info header
+const int64_t SURFACE_PITCH_MAX = 65535;       // an SDL 1.2 surface row is counted in 16 bits
+
+// Why a BMP with this header cannot become a surface, or NULL when the loader may try.
+const char *bmp_refusal(const unsigned char *header, size_t length, int64_t file_size);
+
+// Loads the image from the stream, which it always closes; NULL with SDL's error set on failure.
+SDL_Surface *load_sprite(SDL_RWops *stream);
+
+#endif

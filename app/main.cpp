@@ -1,0 +1,105 @@
+// zavit: thirty-two sprites on a white window; thirty-one drift apart and are drawn
+// toward the one under the mouse.
+#include "image.h"
+#include "question.h"
+
+#include "../render/render.h"
+#include "../swarm/swarm.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+const int SCREEN_BPP = 32;             // bits per pixel requested
+const Uint32 FRAME_DELAY_MS = 20;      // pause at the end of every frame
+const int DRIVER_NAME_MAX = 64;        // room for the name of SDL's video driver
+
+SDL_Surface *screen;
+SDL_Surface *sprite;
+static Uint32 video_flags;             // SDL_FULLSCREEN or 0, from the question
+
+// With no display SDL falls back to drivers that show nothing and offer no way to quit.
+// Unless the person named such a driver, that is video failing to start.
+static void refuse_invisible_driver()
+{
+    char name[DRIVER_NAME_MAX] = "";
+    SDL_VideoDriverName(name, sizeof name);
+    if (strcmp(name, "offscreen") != 0 && strcmp(name, "dummy") != 0)
+        return;
+    const char *asked = getenv("SDL_VIDEODRIVER");
+    if (asked && strstr(asked, name))
+        return;
+    fprintf(stderr, "Unable to init SDL: no display available (video driver \"%s\")\n", name);
+    SDL_Quit();
+    exit(1);
+}
+
+static void start_video()
+{
+    if (SDL_Init(SDL_INIT_VIDEO) < 0) {
+        fprintf(stderr, "Unable to init SDL: %s\n", SDL_GetError());
+        exit(1);
+    }
+    refuse_invisible_driver();
+    atexit(SDL_Quit);
+
+    SDL_WM_SetCaption("ZAVIT", NULL);
+    screen = SDL_SetVideoMode(SCREEN_W, SCREEN_H, SCREEN_BPP, video_flags);
+    if (!screen) {
+        fprintf(stderr, "Unable to set %dx%d video: %s\n", SCREEN_W, SCREEN_H, SDL_GetError());
+        exit(1);
+    }
+}
+
+// A stream that cannot be opened reports why itself, not as a bad stream handed on.
+static void open_sprite()
+{
+    SDL_RWops *stream = SDL_RWFromFile(SPRITE_FILE, "rb");
+    if (stream)
+        sprite = load_sprite(stream);
+    if (!sprite) {
+        fprintf(stderr, "Unable to load \"%s\": %s\n", SPRITE_FILE, SDL_GetError());
+        exit(1);
+    }
+}
+
+// False once the person has asked to quit; later events are left unread.
+static bool handle_events()
+{
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        switch (event.type) {
+        case SDL_KEYUP:
+            if (event.key.keysym.sym == SDLK_ESCAPE)
+                return false;
+            break;
+        case SDL_MOUSEMOTION:
+            bodies[POINTER_BODY].x = event.motion.x;
+            bodies[POINTER_BODY].y = event.motion.y;
+            break;
+        case SDL_QUIT:
+            return false;
+        }
+    }
+    return true;
+}
+
+int main(int argc, char *argv[])
+{
+    (void)argc;
+    (void)argv;
+    video_flags = ask_fullscreen() ? SDL_FULLSCREEN : 0;
+    start_video();
+    open_sprite();
+    scatter_bodies();
+
+    for (;;) {
+        step_bodies();
+        draw_frame();
+        if (!handle_events())
+            return 0;
+        SDL_Delay(FRAME_DELAY_MS);
+    }
+}
