@@ -1,0 +1,1 @@
+# Sanitizer build: filled in below.
