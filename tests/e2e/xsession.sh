@@ -1,0 +1,35 @@
+# A private X session for tests and scripts: Xvfb on a free display with openbox
+# as window manager. Source this file, then call start_x_session [WIDTHxHEIGHT];
+# it exports DISPLAY and stops both servers when the calling shell exits.
+
+X_SESSION_WAIT_TENTHS=100   # how long to wait for each server to come up, in 0.1 s
+
+stop_x_session() {
+    [ -n "${wm_pid:-}" ] && kill "$wm_pid" 2> /dev/null
+    [ -n "${x_server_pid:-}" ] && kill "$x_server_pid" 2> /dev/null
+    wait 2> /dev/null
+    rm -f "${x_display_file:-}"
+}
+
+start_x_session() {
+    local size=${1:-1024x768} tries
+    x_display_file=$(mktemp)
+    trap stop_x_session EXIT
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3> "$x_display_file" > /dev/null 2>&1 &
+    x_server_pid=$!
+    for ((tries = 0; tries < X_SESSION_WAIT_TENTHS; tries++)); do
+        [ -s "$x_display_file" ] && break
+        sleep 0.1
+    done
+    [ -s "$x_display_file" ] || { echo "Xvfb did not start" >&2; return 1; }
+    export DISPLAY=":$(head -n 1 "$x_display_file")"
+
+    openbox > /dev/null 2>&1 &
+    wm_pid=$!
+    for ((tries = 0; tries < X_SESSION_WAIT_TENTHS; tries++)); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' && return 0
+        sleep 0.1
+    done
+    echo "openbox did not start" >&2
+    return 1
+}
