@@ -1,0 +1,65 @@
+# Starting, measuring and quitting zavit in a private X session, for the install tests.
+# Source it, call open_session; it leaves a scratch folder in $scratch and cleans up at exit.
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/../e2e/xsession.sh"
+
+WAIT_TENTHS=100     # bound on every wait, in 0.1 s
+XDOTOOL_SECONDS=10  # bound on one xdotool call that waits for the window manager
+
+zavit_pid=
+zavit_window=
+
+stop_zavit() {
+    [ -n "$zavit_pid" ] && kill "$zavit_pid" 2> /dev/null
+    zavit_pid=
+}
+
+open_session() {
+    scratch=$(mktemp -d)
+    start_x_session
+    trap 'stop_zavit; stop_x_session; rm -rf "$scratch"' EXIT
+}
+
+# Prints the id of the first visible window whose whole name is $1.
+wait_window() {
+    local tries id
+    for ((tries = 0; tries < WAIT_TENTHS; tries++)); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2> /dev/null | head -n 1 || true)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    echo "no window named \"$1\" appeared" >&2
+    return 1
+}
+
+# start_zavit PROGRAM FOLDER [VAR=VALUE...]: starts PROGRAM in FOLDER with the variables
+# added, answers the question with Return (No, the default) and sets zavit_window.
+start_zavit() {
+    local program=$1 folder=$2 dialog
+    shift 2
+    (cd "$folder" && exec env "$@" "$program") &
+    zavit_pid=$!
+    dialog=$(wait_window Notice)
+    timeout "$XDOTOOL_SECONDS" xdotool windowactivate --sync "$dialog" key Return
+    zavit_window=$(wait_window ZAVIT)
+}
+
+# Prints the size of zavit's window as WIDTHxHEIGHT.
+window_size() {
+    [ -n "$zavit_window" ] || return 1
+    xwininfo -id "$zavit_window" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'
+}
+
+# Quits with Escape's release and fails unless zavit ends, in time, with status 0.
+quit_zavit() {
+    local tries status=0
+    timeout "$XDOTOOL_SECONDS" xdotool windowactivate --sync "$zavit_window" keydown Escape keyup Escape
+    for ((tries = 0; tries < WAIT_TENTHS; tries++)); do
+        kill -0 "$zavit_pid" 2> /dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$zavit_pid" 2> /dev/null && { echo "zavit did not quit on Escape" >&2; return 1; }
+    wait "$zavit_pid" || status=$?
+    zavit_pid=
+    [ "$status" -eq 0 ] || { echo "zavit quit with status $status" >&2; return 1; }
+}
