@@ -22,7 +22,7 @@ static uint32_t read_le(const unsigned char *bytes, int count)
 // Bytes per pixel of the surface the loader makes: indexed images become 8 bits.
 static int64_t surface_bytes_per_pixel(uint32_t bits)
 {
-    if (bits >= 1 && bits <= 8)
+    if (bits == 1 || bits == 2 || bits == 4 || bits == 8)
         return 1;
     if (bits == 15 || bits == 16)
         return 2;
@@ -39,8 +39,12 @@ const char *bmp_refusal(const unsigned char *header, size_t length, int64_t file
     bool old = info == OS2_INFO_BYTES;
     if (length < (old ? 26u : 34u))
         return NULL;
-    int64_t width = old ? read_le(header + 18, 2) : static_cast<int32_t>(read_le(header + 18, 4));
-    int64_t height = old ? read_le(header + 20, 2) : static_cast<int32_t>(read_le(header + 22, 4));
+    int64_t width = static_cast<int32_t>(read_le(header + 18, 4));
+    int64_t height = static_cast<int32_t>(read_le(header + 22, 4));
+    if (old) {
+        width = read_le(header + 18, 2);
+        height = read_le(header + 20, 2);
+    }
     uint32_t bits = read_le(header + (old ? 24 : 28), 2);
     uint32_t compression = info >= WINDOWS_INFO_BYTES ? read_le(header + 30, 4) : BI_RGB;
     int64_t pixel_bytes = surface_bytes_per_pixel(bits);
