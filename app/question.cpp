@@ -135,6 +135,35 @@ static void draw_dialog()
     XFlush(display);
 }
 
+// Keys move the focus when pressed and answer when released, so that no release
+// meant for the dialog reaches the window that opens after it.
+static Answer answer_for_key_event(XKeyEvent &event)
+{
+    KeySym key = XLookupKeysym(&event, 0);
+    if (event.type == KeyRelease)
+        return key == held_key ? answer_for_key(key, focus) : ANSWER_NONE;
+    held_key = key;
+    Button moved = focus_after_key(key, focus);
+    if (moved != focus) {
+        focus = moved;
+        draw_dialog();
+    }
+    return ANSWER_NONE;
+}
+
+// A click answers when the left button goes down and comes up on the same button.
+static Answer answer_for_click(const XButtonEvent &event)
+{
+    Button under = event.button == Button1 ? button_at(event.x, event.y) : BUTTON_NONE;
+    if (event.type == ButtonPress) {
+        armed = under;
+        return ANSWER_NONE;
+    }
+    if (under == BUTTON_NONE || under != armed)
+        return ANSWER_NONE;
+    return under == BUTTON_YES ? ANSWER_YES : ANSWER_NO;
+}
+
 static Answer answer_for_event(XEvent &event)
 {
     switch (event.type) {
@@ -145,28 +174,12 @@ static Answer answer_for_event(XEvent &event)
     case MapNotify:
         XSetInputFocus(display, window, RevertToParent, CurrentTime);
         return ANSWER_NONE;
-    case KeyPress: {
-        held_key = XLookupKeysym(&event.xkey, 0);
-        Button moved = focus_after_key(held_key, focus);
-        if (moved != focus) {
-            focus = moved;
-            draw_dialog();
-        }
-        return ANSWER_NONE;
-    }
-    case KeyRelease: {
-        KeySym key = XLookupKeysym(&event.xkey, 0);
-        return key == held_key ? answer_for_key(key, focus) : ANSWER_NONE;
-    }
+    case KeyPress:
+    case KeyRelease:
+        return answer_for_key_event(event.xkey);
     case ButtonPress:
-        armed = event.xbutton.button == Button1 ? button_at(event.xbutton.x, event.xbutton.y)
-                                                : BUTTON_NONE;
-        return ANSWER_NONE;
     case ButtonRelease:
-        if (event.xbutton.button != Button1 || armed == BUTTON_NONE ||
-            button_at(event.xbutton.x, event.xbutton.y) != armed)
-            return ANSWER_NONE;
-        return armed == BUTTON_YES ? ANSWER_YES : ANSWER_NO;
+        return answer_for_click(event.xbutton);
     case ClientMessage:
         return static_cast<Atom>(event.xclient.data.l[0]) == delete_window ? ANSWER_NO
                                                                              : ANSWER_NONE;
