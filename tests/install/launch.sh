@@ -7,6 +7,7 @@ WAIT_TENTHS=100     # bound on every wait, in 0.1 s
 XDOTOOL_SECONDS=10  # bound on one xdotool call that waits for the window manager
 
 zavit_pid=
+question_window=
 zavit_window=
 
 stop_zavit() {
@@ -32,16 +33,25 @@ wait_window() {
     return 1
 }
 
-# start_zavit PROGRAM FOLDER [VAR=VALUE...]: starts PROGRAM in FOLDER with the variables
-# added, answers the question with Return (No, the default) and sets zavit_window.
-start_zavit() {
-    local program=$1 folder=$2 dialog
+# launch_zavit PROGRAM FOLDER [VAR=VALUE...]: starts PROGRAM in FOLDER with the variables
+# added and sets question_window once the question shows.
+launch_zavit() {
+    local program=$1 folder=$2
     shift 2
     (cd "$folder" && exec env "$@" "$program") &
     zavit_pid=$!
-    dialog=$(wait_window Notice)
-    timeout "$XDOTOOL_SECONDS" xdotool windowactivate --sync "$dialog" key Return
+    question_window=$(wait_window Notice)
+}
+
+# Answers the question with Return (No, the default) and sets zavit_window.
+answer_question() {
+    timeout "$XDOTOOL_SECONDS" xdotool windowactivate --sync "$question_window" key Return
     zavit_window=$(wait_window ZAVIT)
+}
+
+start_zavit() {
+    launch_zavit "$@"
+    answer_question
 }
 
 # Prints the size of zavit's window as WIDTHxHEIGHT.
