@@ -1,10 +1,13 @@
 # Starting, measuring and quitting zavit in a private X session, for the install tests.
 # Source it, call open_session; it leaves a scratch folder in $scratch and cleans up at exit.
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/../e2e/xsession.sh"
+# shellcheck shell=bash
+launch_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=SCRIPTDIR/../e2e/xsession.sh
+source "$launch_dir/../e2e/xsession.sh"
 
-WAIT_TENTHS=100     # bound on every wait, in 0.1 s
-XDOTOOL_SECONDS=10  # bound on one xdotool call that waits for the window manager
+WAIT_TENTHS=100      # bound on every wait, in 0.1 s
+XDOTOOL_SECONDS=10   # bound on one xdotool call that waits for the window manager
+SCREEN_SIZE=1024x768 # room for the window at twice its size, and more
 
 zavit_pid=
 question_window=
@@ -17,7 +20,7 @@ stop_zavit() {
 
 open_session() {
     scratch=$(mktemp -d)
-    start_x_session
+    start_x_session "$SCREEN_SIZE"
     trap 'stop_zavit; stop_x_session; rm -rf "$scratch"' EXIT
 }
 

@@ -4,6 +4,7 @@
 # Usage: package.sh BUILD_FOLDER BINDIR DATADIR (the last two absolute, as configured)
 set -euo pipefail
 build=$1 bindir=$2 datadir=$3
+# shellcheck source=SCRIPTDIR/launch.sh
 source "$(dirname "$0")/launch.sh"
 open_session
 

@@ -3,6 +3,7 @@
 # Usage: scaling.sh PROGRAM FOLDER
 set -euo pipefail
 program=$1 folder=$2
+# shellcheck source=SCRIPTDIR/launch.sh
 source "$(dirname "$0")/launch.sh"
 open_session
 
