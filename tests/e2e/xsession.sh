@@ -5,9 +5,9 @@
 X_SESSION_WAIT_TENTHS=100   # how long to wait for each server to come up, in 0.1 s
 
 stop_x_session() {
-    [ -n "${wm_pid:-}" ] && kill "$wm_pid" 2> /dev/null
-    [ -n "${x_server_pid:-}" ] && kill "$x_server_pid" 2> /dev/null
-    wait 2> /dev/null
+    [ -z "${wm_pid:-}" ] || kill "$wm_pid" 2> /dev/null || true
+    [ -z "${x_server_pid:-}" ] || kill "$x_server_pid" 2> /dev/null || true
+    wait 2> /dev/null || true
     rm -f "${x_display_file:-}"
 }
 

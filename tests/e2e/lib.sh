@@ -1,0 +1,117 @@
+# Shared steps of the end-to-end tests. Source it with the test's arguments:
+#   source lib.sh ZAVIT_BINARY SPRITE_BMP SEND_CLOSE_BINARY
+# Each case runs the program in a fresh working folder; every wait polls with a limit.
+set -euo pipefail
+e2e_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$e2e_dir/xsession.sh"
+
+POLL_TENTHS=100     # the longest any wait polls, in 0.1 s steps
+STEP_SECONDS=5      # the longest one X client call may take
+SANITIZER_REPORT='AddressSanitizer|LeakSanitizer|runtime error:'
+
+zavit=$(realpath "$1") sprite=$(realpath "$2") send_close=$(realpath "$3")
+cases_dir=$(mktemp -d)
+pid= win= work= status=
+
+cleanup() {
+    [ -n "$pid" ] && kill -KILL -- "-$pid" 2> /dev/null
+    stop_x_session
+    rm -rf "$cases_dir"
+}
+trap cleanup EXIT
+
+# An X session of its own for the test (see xsession.sh), cleaned up with the cases.
+start_display() {
+    start_x_session "$@"
+    trap cleanup EXIT
+}
+
+fail() {
+    echo "FAIL: $*" >&2
+    [ -z "$pid" ] || ! running || echo "  (the program is still running)" >&2
+    [ -s "$work/stderr" ] && sed 's/^/  program: /' "$work/stderr" >&2
+    exit 1
+}
+
+# Runs the command every 0.1 s until it succeeds; false when the limit comes first.
+poll() {
+    local tries
+    for ((tries = 0; tries < POLL_TENTHS; tries++)); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+xdo() { timeout "$STEP_SECONDS" xdotool "$@"; }
+
+# A fresh working folder holding IMAGE (the sprite by default, nothing for "none")
+# as zavit.bmp.
+new_case() {
+    work=$(mktemp -d "$cases_dir/case.XXXX")
+    [ "${1:-}" = none ] || cp "${1:-$sprite}" "$work/zavit.bmp"
+}
+
+# Starts the program in the case's folder in a process group of its own, behind the
+# given command prefix if any (env, /usr/bin/time ...).
+start_zavit() {
+    (cd "$work" && exec setsid "$@" "$zavit" < /dev/null 2> "$work/stderr") &
+    pid=$!
+}
+
+running() {
+    local state
+    state=$(sed 's/.*) //' "/proc/$pid/stat" 2> /dev/null) && [ "${state%% *}" != Z ]
+}
+
+# Waits for the program to end, checks that no sanitizer spoke and that its status is
+# one of the given ones; leaves it in status.
+finish() {
+    status=0
+    poll eval '! running' || fail "the program did not end"
+    wait "$pid" || status=$?
+    pid=
+    ! grep -qE "$SANITIZER_REPORT" "$work/stderr" || fail "sanitizer report"
+    [ "$status" -lt 128 ] || fail "the program died by signal $((status - 128))"
+    [[ " $1 " == *" $status "* ]] || fail "status $status, not $1"
+}
+
+last_line_starts() {
+    [[ "$(tail -n 1 "$work/stderr")" == "$1"* ]] || fail "last line is not \"$1...\""
+}
+
+# Sets win to the visible window titled NAME; fails if the program ends first.
+visible_window() {
+    win=$(xdo search --onlyvisible --name "^$1\$" 2> /dev/null | head -n 1 || true)
+    [ -n "$win" ] || ! running
+}
+find_window() {
+    poll visible_window "$1" && [ -n "$win" ] || fail "no window \"$1\""
+}
+
+window_size() {
+    timeout "$STEP_SECONDS" xwininfo -id "$win" 2> /dev/null |
+        awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}'
+}
+
+is_fullscreen() {
+    timeout "$STEP_SECONDS" xprop -id "$win" _NET_WM_STATE 2> /dev/null |
+        grep -q _NET_WM_STATE_FULLSCREEN
+}
+
+# Brings the window titled NAME to the front, focused.
+focus_window() {
+    find_window "$1"
+    xdo windowactivate --sync "$win" || fail "cannot focus \"$1\""
+}
+
+answer_question() {
+    focus_window Notice
+    xdo "$@" || fail "xdotool $* on the question"
+}
+
+quit_with_escape() {
+    focus_window ZAVIT
+    xdo key Escape
+    finish 0
+}

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The full-screen question: a dialog that comes before any program window, and the mode
+# that each way of answering it gives.
+source "$(dirname "$0")/lib.sh" "$@"
+
+DIALOG_SIZE=240x96
+WINDOW_SIZE=320x240
+YES_BUTTON_INSIDE="72 67"   # the Yes button's middle, in dialog coordinates
+
+# How the question is answered, and the mode that must follow.
+ANSWERS=(
+    "answer_question key Return      windowed"
+    "answer_question key y           fullscreen"
+    "answer_question key n           windowed"
+    "answer_question key Escape      windowed"
+    "answer_question key Tab Return  fullscreen"
+    "click_yes                       fullscreen"
+    "close_dialog                    windowed"
+)
+
+click_yes() {
+    focus_window Notice
+    xdo mousemove --window "$win" $YES_BUTTON_INSIDE click 1
+}
+
+close_dialog() {
+    find_window Notice
+    "$send_close" "$win"
+}
+
+# The question is a dialog of its size, up while no program window exists.
+check_question() {
+    find_window Notice
+    ! xdo search --name '^ZAVIT$' > /dev/null || fail "a ZAVIT window exists before the answer"
+    timeout "$STEP_SECONDS" xprop -id "$win" _NET_WM_WINDOW_TYPE |
+        grep -q _NET_WM_WINDOW_TYPE_DIALOG || fail "the question is not a dialog"
+    [ "$(window_size)" = "$DIALOG_SIZE" ] || fail "the question is $(window_size)"
+}
+
+# The program's window shows in the MODE asked for; SDL may replace its first window.
+in_mode() {
+    visible_window ZAVIT && [ -n "$win" ] || return 1
+    if [ "$1" = fullscreen ]; then
+        is_fullscreen
+    else
+        ! is_fullscreen && [ "$(window_size)" = "$WINDOW_SIZE" ]
+    fi
+}
+
+check_mode() {
+    poll in_mode "$1" || fail "no $1 window; last seen: $(window_size)"
+}
+
+start_display
+for row in "${ANSWERS[@]}"; do
+    read -ra action <<< "${row% *}"
+    echo "answer: ${action[*]}"
+    new_case
+    start_zavit
+    check_question
+    "${action[@]}"
+    check_mode "${row##* }"
+    quit_with_escape
+done

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Start-up failures: broken, hostile, missing and unreadable images, and no display at all.
+# Each must end with status 1 and its message last, or, where SDL reads a broken image,
+# run and quit on Escape; never a signal, a hang or a sanitizer report.
+source "$(dirname "$0")/lib.sh" "$@"
+
+LOAD_FAILURE='Unable to load "zavit.bmp": '
+PEAK_KB_MAX=204800         # the most memory one run may take, in KB
+MUST_FAIL=" huge.bmp "     # images that must be refused, never loaded
+
+images=$cases_dir/images
+
+# Runs the program on the case's folder under /usr/bin/time and answers No. Sets status.
+run_image() {
+    local name=$1 peak said
+    start_zavit /usr/bin/time -f "%e s, peak %M KB" -o "$work/usage"
+    answer_question key Return
+    poll visible_window ZAVIT || true
+    running && xdo windowactivate --sync "$win" key Escape 2> /dev/null || true
+    finish "0 1"
+    peak=$(tail -n 1 "$work/usage")
+    said=$(tail -n 1 "$work/stderr")
+    echo "  $name: status $status, $peak${said:+: $said}"
+    peak=${peak##* peak }
+    [ "${peak% KB}" -lt "$PEAK_KB_MAX" ] || fail "$name took $peak"
+    [ "$status" = 0 ] || last_line_starts "$LOAD_FAILURE"
+    [ "$status" = 1 ] || [[ "$MUST_FAIL" != *" $name "* ]] || fail "$name was loaded"
+}
+
+start_display
+python3 "$e2e_dir/make_bad_images.py" "$images"
+
+echo "broken images"
+for image in "$images"/*.bmp; do
+    new_case "$image"
+    run_image "${image##*/}"
+done
+
+echo "a folder named zavit.bmp"
+new_case none
+mkdir "$work/zavit.bmp"
+run_image folder
+[ "$status" = 1 ] || fail "a folder was loaded"
+
+echo "no image"
+new_case none
+run_image missing
+last_line_starts "${LOAD_FAILURE}Couldn't open zavit.bmp"
+
+echo "no display, no terminal"
+new_case
+start_zavit env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER
+finish 1
+last_line_starts "Unable to init SDL: "

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The running window: the pointer's sprite under the mouse, Escape quitting on release
+# only, the close request, and an image stored top row first.
+source "$(dirname "$0")/lib.sh" "$@"
+
+SPRITE_OFFSET=8      # the sprite's top-left corner lies this far up and left of the mouse
+HOLD_SECONDS=0.5     # how long Escape is held down
+# Mouse points in the window: x and y differ so that swapped axes show, and two corners
+# where the sprite is cut by the window's edges.
+MOUSE_POINTS=("200 60" "3 5" "316 237")
+
+sprite_ppm=$cases_dir/sprite.ppm
+top_down_bmp=$cases_dir/top_down.bmp
+
+# A running program, its question answered No, with win set to its window.
+open_window() {
+    new_case "$@"
+    start_zavit
+    answer_question key Return
+    find_window ZAVIT
+}
+
+# The window shows the sprite with its top-left corner at (X, Y) less the offset.
+shows_sprite_at() {
+    timeout "$STEP_SECONDS" /usr/bin/import -window "$win" -depth 8 "ppm:$work/shot.ppm" &&
+        python3 "$e2e_dir/pixels.py" at "$work/shot.ppm" "$sprite_ppm" \
+            $(($1 - SPRITE_OFFSET)) $(($2 - SPRITE_OFFSET)) 2> "$work/mismatch"
+}
+
+check_sprite_under_mouse() {
+    local point
+    for point in "$@"; do
+        xdo mousemove --window "$win" $point || fail "cannot move the mouse"
+        poll shows_sprite_at $point || fail "no sprite under the mouse at $point:
+$(cat "$work/mismatch")"
+    done
+}
+
+start_display
+/usr/bin/convert "$sprite" -depth 8 "ppm:$sprite_ppm"
+python3 "$e2e_dir/pixels.py" top-down "$sprite" "$top_down_bmp"
+
+echo "the sprite under the mouse; Escape held, then released"
+open_window
+check_sprite_under_mouse "${MOUSE_POINTS[@]}"
+focus_window ZAVIT
+xdo keydown Escape
+sleep "$HOLD_SECONDS"
+running || fail "pressing Escape quit before its release"
+xdo keyup Escape
+finish 0
+
+echo "a close request"
+open_window
+"$send_close" "$win"
+finish 0
+
+echo "an image stored top row first"
+open_window "$top_down_bmp"
+check_sprite_under_mouse "${MOUSE_POINTS[0]}"
+quit_with_escape
