@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-const uint32_t OS2_INFO_BYTES = 12;   // the old core header, with 16-bit dimensions
-const uint32_t WINDOWS_INFO_BYTES = 40; // the first header to carry a compression field
-const uint32_t BI_RGB = 0;            // uncompressed
-const uint32_t BI_BITFIELDS = 3;      // uncompressed, with channel masks
+const uint32_t OS2_INFO_BYTES = 12;          // the old core header, with 16-bit dimensions
+const uint32_t WINDOWS_INFO_BYTES = 40;      // the first header to carry a compression field
+const uint32_t BI_RGB = 0;                   // uncompressed
+const uint32_t BI_BITFIELDS = 3;             // uncompressed, with channel masks
 const int64_t SURFACE_BYTES_MAX = INT32_MAX; // a surface's pixels must stay addressable
 
 static uint32_t read_le(const unsigned char *bytes, int count)
@@ -78,7 +78,8 @@ static const char *stream_refusal(SDL_RWops *stream)
     size_t length = 0;
     int got = 0;
     while (length < sizeof header &&
-           (got = SDL_RWread(stream, header + length, 1, static_cast<int>(sizeof header - length))) > 0)
+           (got = SDL_RWread(stream, header + length, 1,
+                             static_cast<int>(sizeof header - length))) > 0)
         length += static_cast<size_t>(got);
     SDL_RWseek(stream, start, RW_SEEK_SET);
     return bmp_refusal(header, length, end - start);

@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
-const char *const SPRITE_FILE = "zavit.bmp";   // read from the working directory
-const size_t BMP_HEADER_BYTES = 54;            // file header and the common info header
-const int64_t SURFACE_PITCH_MAX = 65535;       // an SDL 1.2 surface row is counted in 16 bits
+const char *const SPRITE_FILE = "zavit.bmp"; // read from the working directory
+const size_t BMP_HEADER_BYTES = 54;          // file header and the common info header
+const int64_t SURFACE_PITCH_MAX = 65535;     // an SDL 1.2 surface row is counted in 16 bits
 
 // Why a BMP with this header cannot become a surface, or NULL when the loader may try.
 const char *bmp_refusal(const unsigned char *header, size_t length, int64_t file_size);

@@ -12,13 +12,13 @@
 #include <cstdlib>
 #include <cstring>
 
-const int SCREEN_BPP = 32;             // bits per pixel requested
-const Uint32 FRAME_DELAY_MS = 20;      // pause at the end of every frame
-const int DRIVER_NAME_MAX = 64;        // room for the name of SDL's video driver
+const int SCREEN_BPP = 32;        // bits per pixel requested
+const Uint32 FRAME_DELAY_MS = 20; // pause at the end of every frame
+const int DRIVER_NAME_MAX = 64;   // room for the name of SDL's video driver
 
 SDL_Surface *screen;
 SDL_Surface *sprite;
-static Uint32 video_flags;             // SDL_FULLSCREEN or 0, from the question
+static Uint32 video_flags; // SDL_FULLSCREEN or 0, from the question
 static char software_renderer[] = "SDL_RENDER_DRIVER=software";
 static char unaccelerated_framebuffer[] = "SDL_FRAMEBUFFER_ACCELERATION=0";
 

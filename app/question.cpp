@@ -22,8 +22,9 @@ bool ask_fullscreen()
 #include <cstring>
 #include <unistd.h>
 
-const int FALLBACK_CHAR_W = 6;          // text width per character when no font loads
-const char *const FONT_NAMES[] = {      // the first that loads is used; every server has "fixed"
+const int FALLBACK_CHAR_W = 6; // text width per character when no font loads
+// Fonts to try in turn; every X server has "fixed".
+const char *const FONT_NAMES[] = {
     "-*-helvetica-medium-r-normal--12-*-*-*-*-*-*-*",
     "fixed",
 };
@@ -34,8 +35,8 @@ static GC gc;
 static XFontStruct *font;
 static Atom delete_window;
 static Button focus = DEFAULT_BUTTON;
-static Button armed = BUTTON_NONE;      // button under a press of the left mouse button
-static KeySym held_key = NoSymbol;      // keys answer on release, once pressed here
+static Button armed = BUTTON_NONE; // button under a press of the left mouse button
+static KeySym held_key = NoSymbol; // keys answer on release, once pressed here
 
 // Xlib would exit through atexit handlers that talk to the lost server and hang there.
 static int lose_display(Display *)
@@ -68,7 +69,8 @@ static void describe_window()
     wm.flags = InputHint;
     wm.input = True;
     XSetWMHints(display, window, &wm);
-    char name[] = "zavit", class_name[] = "Zavit";
+    char name[] = "zavit";
+    char class_name[] = "Zavit";
     XClassHint class_hint = {name, class_name};
     XSetClassHint(display, window, &class_hint);
 
@@ -88,12 +90,13 @@ static void open_dialog()
     int number = DefaultScreen(display);
     int left = (DisplayWidth(display, number) - DIALOG_W) / 2;
     int top = (DisplayHeight(display, number) - DIALOG_H) / 2;
-    window = XCreateSimpleWindow(display, RootWindow(display, number), left, top, DIALOG_W,
-                                 DIALOG_H, 1, BlackPixel(display, number),
-                                 WhitePixel(display, number));
+    window =
+        XCreateSimpleWindow(display, RootWindow(display, number), left, top, DIALOG_W, DIALOG_H, 1,
+                            BlackPixel(display, number), WhitePixel(display, number));
     describe_window();
-    XSelectInput(display, window, ExposureMask | KeyPressMask | KeyReleaseMask |
-                                      ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
+    XSelectInput(display, window,
+                 ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask |
+                     ButtonReleaseMask | StructureNotifyMask);
     XkbSetDetectableAutoRepeat(display, True, NULL);
 
     gc = XCreateGC(display, window, 0, NULL);
@@ -120,8 +123,7 @@ static void draw_button(Button button, const char *label)
     int left = button_left(button);
     XDrawRectangle(display, window, gc, left, BUTTON_TOP, BUTTON_W, BUTTON_H);
     if (button == focus)
-        XDrawRectangle(display, window, gc, left + 2, BUTTON_TOP + 2, BUTTON_W - 4,
-                       BUTTON_H - 4);
+        XDrawRectangle(display, window, gc, left + 2, BUTTON_TOP + 2, BUTTON_W - 4, BUTTON_H - 4);
     int ascent = font ? font->ascent : BUTTON_H / 2;
     draw_centred(label, left + BUTTON_W / 2, BUTTON_TOP + (BUTTON_H + ascent) / 2 - 1);
 }
@@ -182,7 +184,7 @@ static Answer answer_for_event(XEvent &event)
         return answer_for_click(event.xbutton);
     case ClientMessage:
         return static_cast<Atom>(event.xclient.data.l[0]) == delete_window ? ANSWER_NO
-                                                                             : ANSWER_NONE;
+                                                                           : ANSWER_NONE;
     default:
         return ANSWER_NONE;
     }

@@ -4,11 +4,11 @@
 
 #include <SDL.h>
 
-const int SPRITE_OFFSET = 8;           // pixels from a body's position to its image's top-left corner
+const int SPRITE_OFFSET = 8; // pixels from a body's position to its image's top-left corner
 const Uint32 BACKGROUND_PIXEL = 0xFFFFFF; // white, written raw into the 32-bit screen
 
-extern SDL_Surface *screen;            // the display surface, owned by SDL
-extern SDL_Surface *sprite;            // the loaded image, white keyed out
+extern SDL_Surface *screen; // the display surface, owned by SDL
+extern SDL_Surface *sprite; // the loaded image, white keyed out
 
 Sint16 blit_coordinate(double position);
 void draw_frame();

@@ -6,13 +6,17 @@
 
 TEST(Dialog, KeysAnswerDirectlyOrPressTheFocusedButton)
 {
-    struct Case { unsigned long key; Button focus; Answer answer; } cases[] = {
-        {XK_y, BUTTON_NO, ANSWER_YES},       {XK_Y, BUTTON_NO, ANSWER_YES},
-        {XK_n, BUTTON_YES, ANSWER_NO},       {XK_N, BUTTON_YES, ANSWER_NO},
-        {XK_Escape, BUTTON_YES, ANSWER_NO},  {XK_Return, BUTTON_NO, ANSWER_NO},
-        {XK_Return, BUTTON_YES, ANSWER_YES}, {XK_KP_Enter, BUTTON_YES, ANSWER_YES},
-        {XK_space, BUTTON_YES, ANSWER_YES},  {XK_space, BUTTON_NO, ANSWER_NO},
-        {XK_a, BUTTON_YES, ANSWER_NONE},     {XK_Tab, BUTTON_YES, ANSWER_NONE},
+    struct Case {
+        unsigned long key;
+        Button focus;
+        Answer answer;
+    } cases[] = {
+        {XK_y, BUTTON_NO, ANSWER_YES},        {XK_Y, BUTTON_NO, ANSWER_YES},
+        {XK_n, BUTTON_YES, ANSWER_NO},        {XK_N, BUTTON_YES, ANSWER_NO},
+        {XK_Escape, BUTTON_YES, ANSWER_NO},   {XK_Return, BUTTON_NO, ANSWER_NO},
+        {XK_Return, BUTTON_YES, ANSWER_YES},  {XK_KP_Enter, BUTTON_YES, ANSWER_YES},
+        {XK_space, BUTTON_YES, ANSWER_YES},   {XK_space, BUTTON_NO, ANSWER_NO},
+        {XK_a, BUTTON_YES, ANSWER_NONE},      {XK_Tab, BUTTON_YES, ANSWER_NONE},
         {XK_Shift_L, BUTTON_NO, ANSWER_NONE},
     };
     for (const Case &c : cases)
@@ -34,10 +38,16 @@ TEST(Dialog, NoIsFocusedFirstAndTabOrArrowsMoveTheFocus)
 TEST(Dialog, ClicksFindTheButtonUnderThePointerEdgesIncluded)
 {
     const int middle = BUTTON_TOP + BUTTON_H / 2;
-    struct Case { int x, y; Button button; } cases[] = {
-        {YES_LEFT, middle, BUTTON_YES},          {YES_LEFT + BUTTON_W, middle, BUTTON_YES},
-        {YES_LEFT - 1, middle, BUTTON_NONE},     {YES_LEFT + BUTTON_W + 1, middle, BUTTON_NONE},
-        {NO_LEFT, BUTTON_TOP, BUTTON_NO},        {NO_LEFT + BUTTON_W, BUTTON_TOP + BUTTON_H, BUTTON_NO},
+    struct Case {
+        int x, y;
+        Button button;
+    } cases[] = {
+        {YES_LEFT, middle, BUTTON_YES},
+        {YES_LEFT + BUTTON_W, middle, BUTTON_YES},
+        {YES_LEFT - 1, middle, BUTTON_NONE},
+        {YES_LEFT + BUTTON_W + 1, middle, BUTTON_NONE},
+        {NO_LEFT, BUTTON_TOP, BUTTON_NO},
+        {NO_LEFT + BUTTON_W, BUTTON_TOP + BUTTON_H, BUTTON_NO},
         {NO_LEFT + 10, BUTTON_TOP - 1, BUTTON_NONE},
         {NO_LEFT + 10, BUTTON_TOP + BUTTON_H + 1, BUTTON_NONE},
         {DIALOG_W / 2, TEXT_BASELINE, BUTTON_NONE},

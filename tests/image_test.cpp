@@ -37,22 +37,26 @@ static std::vector<unsigned char> bmp_header(int32_t width, int32_t height, uint
 
 TEST(BmpHeader, RefusesOnlyWhatNoFileOrSurfaceCouldHold)
 {
-    struct Case { std::vector<unsigned char> header; int64_t file_size; bool refused; } cases[] = {
-        {bmp_header(16, 16, 24), 822, false},                   // the program's own image
-        {bmp_header(16, 16, 24), 821, true},                    // pixel data cut short
-        {bmp_header(16, -16, 24), 822, false},                  // top-down rows
-        {bmp_header(16, 16, 24, 0, 5000), 822, true},           // data offset past the end
-        {bmp_header(30000, 30000, 24), 1024, true},             // rows wider than 65535 bytes
-        {bmp_header(30000, 30000, 8), 1024, true},              // millions of bytes promised
+    struct Case {
+        std::vector<unsigned char> header;
+        int64_t file_size;
+        bool refused;
+    } cases[] = {
+        {bmp_header(16, 16, 24), 822, false},         // the program's own image
+        {bmp_header(16, 16, 24), 821, true},          // pixel data cut short
+        {bmp_header(16, -16, 24), 822, false},        // top-down rows
+        {bmp_header(16, 16, 24, 0, 5000), 822, true}, // data offset past the end
+        {bmp_header(30000, 30000, 24), 1024, true},   // rows wider than 65535 bytes
+        {bmp_header(30000, 30000, 8), 1024, true},    // millions of bytes promised
         {bmp_header(4, INT32_MIN, 8), 1024, true},
-        {bmp_header(16383, 1, 32), 54 + 65532, false},          // the widest row a surface holds
+        {bmp_header(16383, 1, 32), 54 + 65532, false}, // the widest row a surface holds
         {bmp_header(16384, 1, 32), 54 + 65536, true},
-        {bmp_header(10, 2, 1), 60, false},                      // last row needs no padding
+        {bmp_header(10, 2, 1), 60, false}, // last row needs no padding
         {bmp_header(10, 2, 1), 59, true},
-        {bmp_header(30000, 30000, 8, BI_RLE8), 1024, false},    // compressed: the loader decides
-        {bmp_header(16, 16, 24, 0, 26, 12), 794, false},        // OS/2 header, 16-bit sizes
+        {bmp_header(30000, 30000, 8, BI_RLE8), 1024, false}, // compressed: the loader decides
+        {bmp_header(16, 16, 24, 0, 26, 12), 794, false},     // OS/2 header, 16-bit sizes
         {bmp_header(16, 16, 24, 0, 26, 12), 793, true},
-        {bmp_header(0, 16, 24), 54, false},                     // bad sizes: the loader says so
+        {bmp_header(0, 16, 24), 54, false}, // bad sizes: the loader says so
         {bmp_header(16, 16, 7), 54, false},
     };
     for (size_t i = 0; i < std::size(cases); i++) {

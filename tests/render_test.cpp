@@ -12,7 +12,7 @@ SDL_Surface *screen;
 SDL_Surface *sprite;
 
 const int SPRITE_SIZE = 16;
-const int KEYED_COLUMN = 5;   // white in the test image, so it must not be copied
+const int KEYED_COLUMN = 5; // white in the test image, so it must not be copied
 const Uint32 WHITE = 0xFFFFFF;
 
 // Every pixel of the test image differs, so a misplaced copy shows.
@@ -86,10 +86,10 @@ struct Placed {
 TEST_F(Frame, EveryPixelMatchesTheBodiesDrawnInIndexOrderOverWhite)
 {
     const std::vector<std::vector<Placed>> scenes = {
-        {{3, 100.9, 50.99}, {4, -0.5, 200.5}, {5, -1.5, 30}, {6, 250, 30.5}}, // truncation
+        {{3, 100.9, 50.99}, {4, -0.5, 200.5}, {5, -1.5, 30}, {6, 250, 30.5}},         // truncation
         {{0, 0.9, 120}, {1, 320, 240}, {2, 160, 0}, {3, 319.9, 60}, {4, 200, 239.9}}, // edges
-        {{5, -7.9, -7.9}, {6, 327.5, 100}, {7, 100, 247.9}, {8, 1000, -1000}}, // nearly gone
-        {{5, 100, 100}, {6, 104, 103}, {POINTER_BODY, 102, 101}, {30, 106, 99}}, // overlaps
+        {{5, -7.9, -7.9}, {6, 327.5, 100}, {7, 100, 247.9}, {8, 1000, -1000}},        // nearly gone
+        {{5, 100, 100}, {6, 104, 103}, {POINTER_BODY, 102, 101}, {30, 106, 99}},      // overlaps
     };
     for (size_t s = 0; s < scenes.size(); s++) {
         for (Body &b : bodies)
@@ -101,8 +101,8 @@ TEST_F(Frame, EveryPixelMatchesTheBodiesDrawnInIndexOrderOverWhite)
         for (int y = 0; y < SCREEN_H; y++)
             for (int x = 0; x < SCREEN_W; x++)
                 if (screen_at(x, y) != expected_at(x, y) && wrong++ < 3)
-                    ADD_FAILURE() << "scene " << s << " pixel " << x << "," << y << ": "
-                                  << std::hex << screen_at(x, y) << " not " << expected_at(x, y);
+                    ADD_FAILURE() << "scene " << s << " pixel " << x << "," << y << ": " << std::hex
+                                  << screen_at(x, y) << " not " << expected_at(x, y);
         EXPECT_EQ(wrong, 0) << "scene " << s;
     }
 }
@@ -110,10 +110,20 @@ TEST_F(Frame, EveryPixelMatchesTheBodiesDrawnInIndexOrderOverWhite)
 TEST(BlitCoordinate, TruncatesTowardZeroSubtractsEightAndKeepsSixteenBits)
 {
     const double huge = std::numeric_limits<double>::max();
-    struct Case { double position; int expected; } cases[] = {
-        {0.9, -8}, {-0.5, -8}, {-1.5, -9}, {320, 312}, {239.99, 231},
-        {32775, 32767}, {40000, 39992 - 65536},             // only the low 16 bits are kept
-        {huge, -9}, {-huge, -8}, {std::nan(""), -8},         // saturated, never undefined
+    struct Case {
+        double position;
+        int expected;
+    } cases[] = {
+        {0.9, -8},
+        {-0.5, -8},
+        {-1.5, -9},
+        {320, 312},
+        {239.99, 231},
+        {32775, 32767},
+        {40000, 39992 - 65536}, // only the low 16 bits are kept
+        {huge, -9},
+        {-huge, -8},
+        {std::nan(""), -8}, // saturated, never undefined
         {std::numeric_limits<double>::infinity(), -9},
     };
     for (const Case &c : cases)

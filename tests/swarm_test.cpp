@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
-const Uint32 FIXED_TICKS = 4242;   // the seed scatter_bodies sees in these tests
+const Uint32 FIXED_TICKS = 4242; // the seed scatter_bodies sees in these tests
 
 // The program seeds from SDL's clock; a fixed clock makes scattering repeatable.
 extern "C" Uint32 SDL_GetTicks(void)
@@ -49,7 +49,7 @@ TEST(Swarm, FreeBodiesJustOver32ApartPushEachOtherAwayBySlightlyLessThanAThirtyS
 {
     place_all(100, 132.5);
     bodies[0] = Body{100, 100, 0, 0};
-    bodies[POINTER_BODY].y = 100;   // on body 0, so only the 30 others act on it
+    bodies[POINTER_BODY].y = 100; // on body 0, so only the 30 others act on it
     step_bodies();
     double each = 32.5 / (32.5 * 32.5);
     EXPECT_LT(each, 1.0 / 32);
@@ -60,8 +60,13 @@ TEST(Swarm, FreeBodiesJustOver32ApartPushEachOtherAwayBySlightlyLessThanAThirtyS
 // From 64 px the pointer pulls by 64 / (4096 / 32) = 0.5 exactly, toward itself.
 TEST(Swarm, PointerPullsFrom64PixelsByHalfAPixelOnEitherAxis)
 {
-    struct Case { double px, py, vx, vy; } cases[] = {
-        {164, 100, 0.5, 0}, {36, 100, -0.5, 0}, {100, 164, 0, 0.5}, {100, 36, 0, -0.5},
+    struct Case {
+        double px, py, vx, vy;
+    } cases[] = {
+        {164, 100, 0.5, 0},
+        {36, 100, -0.5, 0},
+        {100, 164, 0, 0.5},
+        {100, 36, 0, -0.5},
     };
     for (const Case &c : cases) {
         place_all(100, 100);
@@ -90,16 +95,17 @@ TEST(Swarm, PointerWithin32PixelsDoesNotPull)
 // All bodies share one spot, so only the walls act; 320 bounds x and 240 bounds y.
 TEST(Swarm, WallsTurnBodiesBackAtHalfSpeedOnlyWhenThePredictedPositionIsOutside)
 {
-    struct Case { double x, y, vx, vy, end_x, end_y, end_vx, end_vy; } cases[] = {
-        {318, 100, 3, 0, 316.5, 100, -1.5, 0},     // predicted 321: turned back
-        {317, 100, 3, 0, 320, 100, 3, 0},          // predicted exactly 320: inside
-        {2, 100, -3, 0, 3.5, 100, 1.5, 0},         // predicted -1
-        {3, 100, -3, 0, 0, 100, -3, 0},            // predicted exactly 0
-        {100, 238, 0, 3, 100, 236.5, 0, -1.5},     // bottom wall at 240
-        {100, 237, 0, 3, 100, 240, 0, 3},
-        {100, 2, 0, -3, 100, 3.5, 0, 1.5},         // top wall
-        {300, 300, 1, 1, 301, 299.5, 1, -0.5},     // below the window, inside its width
-        {318, 238, 3, 1, 316.5, 239, -1.5, 1},     // axes tested apart
+    struct Case {
+        double x, y, vx, vy, end_x, end_y, end_vx, end_vy;
+    } cases[] = {
+        {318, 100, 3, 0, 316.5, 100, -1.5, 0}, // predicted 321: turned back
+        {317, 100, 3, 0, 320, 100, 3, 0},      // predicted exactly 320: inside
+        {2, 100, -3, 0, 3.5, 100, 1.5, 0},     // predicted -1
+        {3, 100, -3, 0, 0, 100, -3, 0},        // predicted exactly 0
+        {100, 238, 0, 3, 100, 236.5, 0, -1.5}, // bottom wall at 240
+        {100, 237, 0, 3, 100, 240, 0, 3},      {100, 2, 0, -3, 100, 3.5, 0, 1.5}, // top wall
+        {300, 300, 1, 1, 301, 299.5, 1, -0.5}, // below the window, inside its width
+        {318, 238, 3, 1, 316.5, 239, -1.5, 1}, // axes tested apart
     };
     for (const Case &c : cases) {
         place_all(c.x, c.y, c.vx, c.vy);
