@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-const int SCREEN_BPP = 32;             // bits per pixel of the display surface, as the program asks
-const int STEPS_PER_SCATTER = 500;     // steps before the bodies are scattered again (10 s of frames)
+const int SCREEN_BPP = 32;         // bits per pixel of the display surface, as the program asks
+const int STEPS_PER_SCATTER = 500; // steps before the bodies are scattered again (10 s of frames)
 
 SDL_Surface *screen;
 SDL_Surface *sprite;
@@ -18,7 +18,7 @@ SDL_Surface *sprite;
 // The swarm a person sees: scattered, then stepped like the frame loop does. After
 // many steps without a moving pointer the bodies settle into a pattern, so they are
 // scattered again now and then, outside the timed region.
-static void BM_step_bodies(benchmark::State &state)
+static void time_step_bodies(benchmark::State &state)
 {
     scatter_bodies();
     int steps = 0;
@@ -33,7 +33,7 @@ static void BM_step_bodies(benchmark::State &state)
         }
     }
 }
-BENCHMARK(BM_step_bodies);
+BENCHMARK(time_step_bodies)->Name("step_bodies");
 
 // Headless video with the program's mode and image, so only the drawing is measured.
 static bool start_dummy_video()
@@ -49,7 +49,7 @@ static bool start_dummy_video()
 }
 
 // One full frame from a swarm in motion: the step runs untimed between frames.
-static void BM_draw_frame(benchmark::State &state)
+static void time_draw_frame(benchmark::State &state)
 {
     if (!screen && !start_dummy_video()) {
         state.SkipWithError(SDL_GetError());
@@ -63,7 +63,7 @@ static void BM_draw_frame(benchmark::State &state)
         draw_frame();
     }
 }
-BENCHMARK(BM_draw_frame);
+BENCHMARK(time_draw_frame)->Name("draw_frame");
 
 int main(int argc, char **argv)
 {

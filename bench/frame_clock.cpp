@@ -10,7 +10,7 @@
 const char *const LOG_VARIABLE = "ZAVIT_FRAME_LOG"; // names the file the times go to
 const int64_t NS_PER_S = 1000000000;
 
-struct Surface;                        // SDL's surface, only passed on
+struct Surface; // SDL's surface, only passed on
 typedef int (*InitFunction)(uint32_t flags);
 typedef void (*UpdateFunction)(Surface *surface, int32_t x, int32_t y, uint32_t w, uint32_t h);
 
