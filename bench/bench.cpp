@@ -6,7 +6,6 @@
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 const int SCREEN_BPP = 32;         // bits per pixel of the display surface, as the program asks
