@@ -1,11 +1,17 @@
-// The full-screen question: a message box on Windows, a small dialog of our own on X11,
-// the terminal when there is no display.
+// What the program asks of the platform before SDL starts: the full-screen question (a
+// message box on Windows, a small dialog of our own on X11, the terminal without a
+// display) and whether the display draws OpenGL on a GPU.
 #include "question.h"
 
 #include "dialog.h"
 
 #ifdef _WIN32
 #include <windows.h>
+
+bool display_has_gpu()
+{
+    return true;
+}
 
 bool ask_fullscreen()
 {
@@ -23,6 +29,8 @@ bool ask_fullscreen()
 #include <unistd.h>
 
 const int FALLBACK_CHAR_W = 6; // text width per character when no font loads
+// Server extensions through which OpenGL reaches a GPU.
+const char *const GPU_EXTENSIONS[] = {"DRI3", "DRI2", "NV-GLX"};
 // Fonts to try in turn; every X server has "fixed".
 const char *const FONT_NAMES[] = {
     "-*-helvetica-medium-r-normal--12-*-*-*-*-*-*-*",
@@ -212,6 +220,24 @@ static bool ask_on_terminal()
         return false;
     }
     return typed_yes(line);
+}
+
+// Mesa draws OpenGL on a GPU only through the server's DRI3 or DRI2, NVIDIA's driver
+// through NV-GLX; a server with none of them gets OpenGL drawn on the CPU.
+bool display_has_gpu()
+{
+    Display *server = XOpenDisplay(NULL);
+    if (!server)
+        return false;
+    bool found = false;
+    for (const char *name : GPU_EXTENSIONS) {
+        int opcode = 0;
+        int event = 0;
+        int error = 0;
+        found = found || XQueryExtension(server, name, &opcode, &event, &error);
+    }
+    XCloseDisplay(server);
+    return found;
 }
 
 bool ask_fullscreen()

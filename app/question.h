@@ -1,8 +1,11 @@
-// The full-screen question, asked once before SDL starts.
+// What the program asks of the platform before SDL starts.
 #ifndef ZAVIT_QUESTION_H
 #define ZAVIT_QUESTION_H
 
 // True only when the person answers Yes.
 bool ask_fullscreen();
+
+// Whether the display draws OpenGL on a GPU; false without a display.
+bool display_has_gpu();
 
 #endif

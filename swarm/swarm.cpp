@@ -23,6 +23,8 @@ void scatter_bodies()
 static void accelerate_bodies()
 {
     for (int i = 0; i < POINTER_BODY; i++) {
+        double vx = bodies[i].vx;
+        double vy = bodies[i].vy;
         for (int j = 0; j < BODY_COUNT; j++) {
             if (j == i)
                 continue;
@@ -36,9 +38,11 @@ static void accelerate_bodies()
                 dy = -dy;
                 d2 = d2 * POINTER_DIVISOR;
             }
-            bodies[i].vx = bodies[i].vx + dx / d2;
-            bodies[i].vy = bodies[i].vy + dy / d2;
+            vx = vx + dx / d2;
+            vy = vy + dy / d2;
         }
+        bodies[i].vx = vx;
+        bodies[i].vy = vy;
     }
 }
 
