@@ -14,7 +14,7 @@ cases_dir=$(mktemp -d)
 pid= win= work= status=
 
 cleanup() {
-    [ -n "$pid" ] && kill -KILL -- "-$pid" 2> /dev/null
+    [ -z "$pid" ] || kill -KILL -- "-$pid" 2> /dev/null || true
     stop_x_session
     rm -rf "$cases_dir"
 }

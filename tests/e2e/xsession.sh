@@ -5,9 +5,12 @@
 X_SESSION_WAIT_TENTHS=100   # how long to wait for each server to come up, in 0.1 s
 
 stop_x_session() {
-    [ -z "${wm_pid:-}" ] || kill "$wm_pid" 2> /dev/null || true
-    [ -z "${x_server_pid:-}" ] || kill "$x_server_pid" 2> /dev/null || true
-    wait 2> /dev/null || true
+    local server
+    for server in ${wm_pid:-} ${x_server_pid:-}; do
+        kill "$server" 2> /dev/null || true
+        wait "$server" 2> /dev/null || true
+    done
+    wm_pid= x_server_pid=
     rm -f "${x_display_file:-}"
 }
 
