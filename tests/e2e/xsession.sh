@@ -11,7 +11,7 @@ stop_x_session() {
         wait "$server" 2> /dev/null || true
     done
     wm_pid= x_server_pid=
-    rm -f "${x_display_file:-}"
+    rm -f "${x_display_file:-}" "${x_display_file:-}.wm"
 }
 
 start_x_session() {
@@ -27,10 +27,12 @@ start_x_session() {
     [ -s "$x_display_file" ] || { echo "Xvfb did not start" >&2; return 1; }
     export DISPLAY=":$(head -n 1 "$x_display_file")"
 
-    openbox > /dev/null 2>&1 &
+    # openbox names itself on the root window before it manages windows; it runs the
+    # startup command once it does.
+    openbox --startup "touch $x_display_file.wm" > /dev/null 2>&1 &
     wm_pid=$!
     for ((tries = 0; tries < X_SESSION_WAIT_TENTHS; tries++)); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' && return 0
+        [ -e "$x_display_file.wm" ] && return 0
         sleep 0.1
     done
     echo "openbox did not start" >&2
