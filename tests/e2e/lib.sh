@@ -80,11 +80,13 @@ last_line_starts() {
     [[ "$(tail -n 1 "$work/stderr")" == "$1"* ]] || fail "last line is not \"$1...\""
 }
 
-# Sets win to the visible window titled NAME; fails if the program ends first.
+# Sets win to the visible window titled NAME, or to nothing once the program has ended;
+# false while neither.
 visible_window() {
     win=$(xdo search --onlyvisible --name "^$1\$" 2> /dev/null | head -n 1 || true)
     [ -n "$win" ] || ! running
 }
+
 find_window() {
     poll visible_window "$1" && [ -n "$win" ] || fail "no window \"$1\""
 }
@@ -112,6 +114,6 @@ answer_question() {
 
 quit_with_escape() {
     focus_window ZAVIT
-    xdo key Escape
+    xdo key Escape || fail "cannot press Escape"
     finish 0
 }

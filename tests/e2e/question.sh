@@ -9,23 +9,27 @@ YES_BUTTON_INSIDE="72 67"   # the Yes button's middle, in dialog coordinates
 
 # How the question is answered, and the mode that must follow.
 ANSWERS=(
-    "answer_question key Return      windowed"
-    "answer_question key y           fullscreen"
-    "answer_question key n           windowed"
-    "answer_question key Escape      windowed"
-    "answer_question key Tab Return  fullscreen"
-    "click_yes                       fullscreen"
-    "close_dialog                    windowed"
+    "press Return      windowed"
+    "press y           fullscreen"
+    "press n           windowed"
+    "press Escape      windowed"
+    "press Tab Return  fullscreen"
+    "click_yes         fullscreen"
+    "close_dialog      windowed"
 )
+
+press() {
+    answer_question key "$@"
+}
 
 click_yes() {
     focus_window Notice
-    xdo mousemove --window "$win" $YES_BUTTON_INSIDE click 1
+    xdo mousemove --window "$win" $YES_BUTTON_INSIDE click 1 || fail "cannot click Yes"
 }
 
 close_dialog() {
     find_window Notice
-    "$send_close" "$win"
+    "$send_close" "$win" || fail "cannot send the close request"
 }
 
 # The question is a dialog of its size, up while no program window exists.

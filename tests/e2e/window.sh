@@ -44,15 +44,15 @@ echo "the sprite under the mouse; Escape held, then released"
 open_window
 check_sprite_under_mouse "${MOUSE_POINTS[@]}"
 focus_window ZAVIT
-xdo keydown Escape
+xdo keydown Escape || fail "cannot press Escape"
 sleep "$HOLD_SECONDS"
 running || fail "pressing Escape quit before its release"
-xdo keyup Escape
+xdo keyup Escape || fail "cannot release Escape"
 finish 0
 
 echo "a close request"
 open_window
-"$send_close" "$win"
+"$send_close" "$win" || fail "cannot send the close request"
 finish 0
 
 echo "an image stored top row first"
