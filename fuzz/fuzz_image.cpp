@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-const int SCREEN_BPP = 32;             // the program's display depth
-const int EDGE_REACH = 40;             // how far past the edges bodies may stand, in pixels
-const int BYTE_SPAN = 255;             // largest value of one input byte
-const int BODY_MIX = 37;               // spreads bodies apart when the input is short
+const int SCREEN_BPP = 32; // the program's display depth
+const int EDGE_REACH = 40; // how far past the edges bodies may stand, in pixels
+const int BYTE_SPAN = 255; // largest value of one input byte
+const int BODY_MIX = 37;   // spreads bodies apart when the input is short
 
 SDL_Surface *screen;
 SDL_Surface *sprite;
