@@ -7,6 +7,7 @@ source "$e2e_dir/xsession.sh"
 
 POLL_TENTHS=100     # the longest any wait polls, in 0.1 s steps
 STEP_SECONDS=5      # the longest one X client call may take
+PYTHON=/usr/bin/python3   # Debian's own: starts faster than a wrapper found on PATH
 SANITIZER_REPORT='AddressSanitizer|LeakSanitizer|runtime error:'
 
 zavit=$(realpath "$1") sprite=$(realpath "$2") send_close=$(realpath "$3")

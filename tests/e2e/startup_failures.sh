@@ -28,7 +28,7 @@ run_image() {
 }
 
 start_display
-python3 "$e2e_dir/make_bad_images.py" "$images"
+"$PYTHON" "$e2e_dir/make_bad_images.py" "$images"
 
 echo "broken images"
 for image in "$images"/*.bmp; do

@@ -5,9 +5,11 @@ source "$(dirname "$0")/lib.sh" "$@"
 
 SPRITE_OFFSET=8      # the sprite's top-left corner lies this far up and left of the mouse
 HOLD_SECONDS=0.5     # how long Escape is held down
-# Mouse points in the window: x and y differ so that swapped axes show, and two corners
-# where the sprite is cut by the window's edges.
-MOUSE_POINTS=("200 60" "3 5" "316 237")
+STEADY_SHOTS=20      # screenshots in a row that must show the pointer's sprite whole
+# Mouse points in the window: two corners where the sprite is cut by the window's edges,
+# and one whose x and y differ so that swapped axes show.
+CORNER_POINTS=("3 5" "316 237")
+MIDDLE_POINT="200 60"
 
 sprite_ppm=$cases_dir/sprite.ppm
 top_down_bmp=$cases_dir/top_down.bmp
@@ -23,7 +25,7 @@ open_window() {
 # The window shows the sprite with its top-left corner at (X, Y) less the offset.
 shows_sprite_at() {
     timeout "$STEP_SECONDS" /usr/bin/import -window "$win" -depth 8 "ppm:$work/shot.ppm" &&
-        python3 "$e2e_dir/pixels.py" at "$work/shot.ppm" "$sprite_ppm" \
+        "$PYTHON" "$e2e_dir/pixels.py" at "$work/shot.ppm" "$sprite_ppm" \
             $(($1 - SPRITE_OFFSET)) $(($2 - SPRITE_OFFSET)) 2> "$work/mismatch"
 }
 
@@ -36,13 +38,23 @@ $(cat "$work/mismatch")"
     done
 }
 
+# The pointer's sprite is drawn last: the swarm gathering round it never covers it.
+check_sprite_on_top() {
+    local shot
+    for ((shot = 0; shot < STEADY_SHOTS; shot++)); do
+        shows_sprite_at $MIDDLE_POINT || fail "the pointer's sprite was covered:
+$(cat "$work/mismatch")"
+    done
+}
+
 start_display
 /usr/bin/convert "$sprite" -depth 8 "ppm:$sprite_ppm"
-python3 "$e2e_dir/pixels.py" top-down "$sprite" "$top_down_bmp"
+"$PYTHON" "$e2e_dir/pixels.py" top-down "$sprite" "$top_down_bmp"
 
 echo "the sprite under the mouse; Escape held, then released"
 open_window
-check_sprite_under_mouse "${MOUSE_POINTS[@]}"
+check_sprite_under_mouse "${CORNER_POINTS[@]}" "$MIDDLE_POINT"
+check_sprite_on_top
 focus_window ZAVIT
 xdo keydown Escape || fail "cannot press Escape"
 sleep "$HOLD_SECONDS"
@@ -57,5 +69,5 @@ finish 0
 
 echo "an image stored top row first"
 open_window "$top_down_bmp"
-check_sprite_under_mouse "${MOUSE_POINTS[0]}"
+check_sprite_under_mouse "$MIDDLE_POINT"
 quit_with_escape
