@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-const int ID_BASE = 0;   // the window id may be written in decimal or as 0x...
+const int ID_BASE = 0; // the window id may be written in decimal or as 0x...
 
 int main(int argc, char *argv[])
 {
