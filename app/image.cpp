@@ -7,9 +7,19 @@
 
 const uint32_t OS2_INFO_BYTES = 12;          // the old core header, with 16-bit dimensions
 const uint32_t WINDOWS_INFO_BYTES = 40;      // the first header to carry a compression field
-const uint32_t BI_RGB = 0;                   // uncompressed
-const uint32_t BI_BITFIELDS = 3;             // uncompressed, with channel masks
+const uint32_t BI_RLE8 = 1;                  // run-length encoded, 8 bits per pixel
+const uint32_t BI_RLE4 = 2;                  // run-length encoded, 4 bits per pixel
 const int64_t SURFACE_BYTES_MAX = INT32_MAX; // a surface's pixels must stay addressable
+const int64_t RLE_BYTES_MAX = 64 << 20;      // a few runs can promise any size: cap it
+
+// What a BMP header says about the pixels that follow it.
+struct BmpShape {
+    int64_t width;
+    int64_t height;
+    int64_t bits;
+    uint32_t compression;
+    int64_t data_offset;
+};
 
 static uint32_t read_le(const unsigned char *bytes, int count)
 {
@@ -19,51 +29,52 @@ static uint32_t read_le(const unsigned char *bytes, int count)
     return value;
 }
 
-// Bytes per pixel of the surface the loader makes: indexed images become 8 bits.
-static int64_t surface_bytes_per_pixel(uint32_t bits)
+// The sizes from the file header and the info header, old or new; false when cut short.
+static bool read_shape(const unsigned char *header, size_t length, BmpShape &shape)
 {
-    if (bits == 1 || bits == 2 || bits == 4 || bits == 8)
-        return 1;
-    if (bits == 15 || bits == 16)
-        return 2;
-    if (bits == 24 || bits == 32)
-        return bits / 8;
-    return 0;
+    if (length < 18)
+        return false;
+    uint32_t info = read_le(header + 14, 4);
+    bool old = info == OS2_INFO_BYTES;
+    size_t needed = old ? 26 : info >= WINDOWS_INFO_BYTES ? 34 : 30;
+    if (length < needed)
+        return false;
+    shape.width = static_cast<int32_t>(read_le(header + 18, 4));
+    shape.height = static_cast<int32_t>(read_le(header + 22, 4));
+    if (old) {
+        shape.width = read_le(header + 18, 2);
+        shape.height = read_le(header + 20, 2);
+    }
+    shape.bits = read_le(header + (old ? 24 : 28), 2);
+    shape.compression = info >= WINDOWS_INFO_BYTES ? read_le(header + 30, 4) : 0;
+    shape.data_offset = read_le(header + 10, 4);
+    return true;
 }
 
 const char *bmp_refusal(const unsigned char *header, size_t length, int64_t file_size)
 {
-    if (length < 18 || header[0] != 'B' || header[1] != 'M')
+    if (length < 2 || header[0] != 'B' || header[1] != 'M')
         return NULL;
-    uint32_t info = read_le(header + 14, 4);
-    bool old = info == OS2_INFO_BYTES;
-    if (length < (old ? 26u : 34u))
+    BmpShape shape;
+    if (!read_shape(header, length, shape))
+        return "BMP header is cut short";
+    // The loader makes 8-bit surfaces of indexed images; other depths take their own size.
+    int64_t pixel_bytes = shape.bits <= 8 ? 1 : (shape.bits + 7) / 8;
+    if (shape.width <= 0 || shape.height == 0 || shape.bits == 0)
         return NULL;
-    int64_t width = static_cast<int32_t>(read_le(header + 18, 4));
-    int64_t height = static_cast<int32_t>(read_le(header + 22, 4));
-    if (old) {
-        width = read_le(header + 18, 2);
-        height = read_le(header + 20, 2);
-    }
-    uint32_t bits = read_le(header + (old ? 24 : 28), 2);
-    uint32_t compression = info >= WINDOWS_INFO_BYTES ? read_le(header + 30, 4) : BI_RGB;
-    int64_t pixel_bytes = surface_bytes_per_pixel(bits);
-    if (width <= 0 || height == 0 || pixel_bytes == 0)
-        return NULL;
-    height = llabs(height);
+    int64_t width = shape.width, height = llabs(shape.height);
 
     int64_t pitch = (width * pixel_bytes + 3) / 4 * 4;
     if (pitch > SURFACE_PITCH_MAX)
         return "BMP rows are wider than a surface can hold";
     if (pitch * height > SURFACE_BYTES_MAX)
         return "BMP image is larger than a surface can hold";
-    if (compression == BI_RGB || compression == BI_BITFIELDS) {
-        int64_t row = (width * bits + 31) / 32 * 4;
-        int64_t last_row = (width * bits + 7) / 8;
-        int64_t end = read_le(header + 10, 4) + row * (height - 1) + last_row;
-        if (end > file_size)
-            return "BMP pixel data runs past the end of the file";
-    }
+    if (shape.compression == BI_RLE8 || shape.compression == BI_RLE4)
+        return pitch * height > RLE_BYTES_MAX ? "compressed BMP image is too large" : NULL;
+    int64_t row = (width * shape.bits + 31) / 32 * 4;
+    int64_t last_row = (width * shape.bits + 7) / 8;
+    if (shape.data_offset + row * (height - 1) + last_row > file_size)
+        return "BMP pixel data runs past the end of the file";
     return NULL;
 }
 

@@ -53,11 +53,16 @@ TEST(BmpHeader, RefusesOnlyWhatNoFileOrSurfaceCouldHold)
         {bmp_header(16384, 1, 32), 54 + 65536, true},
         {bmp_header(10, 2, 1), 60, false}, // last row needs no padding
         {bmp_header(10, 2, 1), 59, true},
-        {bmp_header(30000, 30000, 8, BI_RLE8), 1024, false}, // compressed: the loader decides
-        {bmp_header(16, 16, 24, 0, 26, 12), 794, false},     // OS/2 header, 16-bit sizes
+        {bmp_header(4096, 4096, 8, BI_RLE8), 1024, false},  // runs may fill a large image
+        {bmp_header(30000, 30000, 8, BI_RLE8), 1024, true}, // but not any size at all
+        {bmp_header(30000, 30000, 8, 7), 1024, true},       // unknown compression: as stored
+        {bmp_header(30000, 30000, 12), 1024, true},         // unusual depths too
+        {bmp_header(16, 16, 24, 0, 26, 12), 794, false},    // OS/2 header, 16-bit sizes
         {bmp_header(16, 16, 24, 0, 26, 12), 793, true},
         {bmp_header(0, 16, 24), 54, false}, // bad sizes: the loader says so
-        {bmp_header(16, 16, 7), 54, false},
+        {bmp_header(16, 16, 0), 54, false},
+        {bmp_header(16, 16, 7), 308, false},
+        {bmp_header(16, 16, 7), 307, true},
     };
     for (size_t i = 0; i < std::size(cases); i++) {
         const Case &c = cases[i];
@@ -66,7 +71,7 @@ TEST(BmpHeader, RefusesOnlyWhatNoFileOrSurfaceCouldHold)
     }
     const unsigned char text[] = "not an image at all, just some text";
     EXPECT_EQ(bmp_refusal(text, sizeof text, sizeof text), nullptr);
-    EXPECT_EQ(bmp_refusal(bmp_header(16, 16, 24).data(), 20, 822), nullptr);
+    EXPECT_STREQ(bmp_refusal(bmp_header(16, 16, 24).data(), 33, 33), "BMP header is cut short");
 }
 
 static std::vector<unsigned char> read_asset()
