@@ -62,7 +62,8 @@ const char *bmp_refusal(const unsigned char *header, size_t length, int64_t file
     int64_t pixel_bytes = shape.bits <= 8 ? 1 : (shape.bits + 7) / 8;
     if (shape.width <= 0 || shape.height == 0 || shape.bits == 0)
         return NULL;
-    int64_t width = shape.width, height = llabs(shape.height);
+    int64_t width = shape.width;
+    int64_t height = llabs(shape.height);
 
     int64_t pitch = (width * pixel_bytes + 3) / 4 * 4;
     if (pitch > SURFACE_PITCH_MAX)
