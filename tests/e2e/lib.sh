@@ -1,18 +1,18 @@
 # Shared steps of the end-to-end tests. Source it with the test's arguments:
-#   source lib.sh ZAVIT_BINARY SPRITE_BMP SEND_CLOSE_BINARY
+#   source lib.sh ZAVIT_BINARY SPRITE_BMP [SEND_CLOSE_BINARY]
 # Each case runs the program in a fresh working folder; every wait polls with a limit.
+# shellcheck shell=bash disable=SC2034   # PYTHON, send_close: for the tests
 set -euo pipefail
 e2e_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$e2e_dir/xsession.sh"
 
-POLL_TENTHS=100     # the longest any wait polls, in 0.1 s steps
 STEP_SECONDS=5      # the longest one X client call may take
 PYTHON=/usr/bin/python3   # Debian's own: starts faster than a wrapper found on PATH
 SANITIZER_REPORT='AddressSanitizer|LeakSanitizer|runtime error:'
 
-zavit=$(realpath "$1") sprite=$(realpath "$2") send_close=$(realpath "$3")
+zavit=$(realpath "$1") sprite=$(realpath "$2") send_close=${3:+$(realpath "$3")}
 cases_dir=$(mktemp -d)
-pid= win= work= status=
+pid='' win='' work='' status=''
 
 cleanup() {
     [ -z "$pid" ] || kill -KILL -- "-$pid" 2> /dev/null || true
@@ -23,7 +23,7 @@ trap cleanup EXIT
 
 # An X session of its own for the test (see xsession.sh), cleaned up with the cases.
 start_display() {
-    start_x_session "$@"
+    start_x_session
     trap cleanup EXIT
 }
 
@@ -34,27 +34,16 @@ fail() {
     exit 1
 }
 
-# Runs the command every 0.1 s until it succeeds; false when the limit comes first.
-poll() {
-    local tries
-    for ((tries = 0; tries < POLL_TENTHS; tries++)); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 xdo() { timeout "$STEP_SECONDS" xdotool "$@"; }
 
-# A fresh working folder holding IMAGE (the sprite by default, nothing for "none")
-# as zavit.bmp.
+# A fresh working folder with IMAGE (the sprite by default; "none": no image) as zavit.bmp.
 new_case() {
     work=$(mktemp -d "$cases_dir/case.XXXX")
     [ "${1:-}" = none ] || cp "${1:-$sprite}" "$work/zavit.bmp"
 }
 
 # Starts the program in the case's folder in a process group of its own, behind the
-# given command prefix if any (env, /usr/bin/time ...).
+# given command prefix if any (env, /usr/bin/time ...; env -C runs it elsewhere).
 start_zavit() {
     (cd "$work" && exec setsid "$@" "$zavit" < /dev/null 2> "$work/stderr") &
     pid=$!
@@ -89,7 +78,8 @@ visible_window() {
 }
 
 find_window() {
-    poll visible_window "$1" && [ -n "$win" ] || fail "no window \"$1\""
+    poll visible_window "$1" || fail "no window \"$1\""
+    [ -n "$win" ] || fail "the program ended before a window \"$1\" showed"
 }
 
 window_size() {
@@ -111,6 +101,13 @@ focus_window() {
 answer_question() {
     focus_window Notice
     xdo "$@" || fail "xdotool $* on the question"
+}
+
+# Starts the program as start_zavit does, answers No and sets win to its window.
+open_window() {
+    start_zavit "$@"
+    answer_question key Return
+    find_window ZAVIT
 }
 
 quit_with_escape() {
