@@ -23,7 +23,5 @@ lose_display
 echo "while the window runs"
 start_display
 new_case
-start_zavit
-answer_question key Return
-find_window ZAVIT
+open_window
 lose_display

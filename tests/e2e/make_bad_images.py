@@ -32,15 +32,9 @@ def grey_palette(count):
     return b"".join(bytes((i, i, i, 0)) for i in range(count))
 
 
-def rle8_overrun():
-    """Every row claims runs of 255 pixels in a 16-pixel row, then ends its line."""
-    row = b"\xff\x01" * 4 + b"\x00\x00"
-    return bmp(bits=8, compression=BI_RLE8, colours=2, palette=grey_palette(2),
-               pixels=row * SIZE + b"\x00\x01")
-
-
 def cases():
     good = bmp()
+    overrun_row = b"\xff\x01" * 4 + b"\x00\x00"   # runs of 255 in a 16-pixel row, then its end
     return {
         "empty": b"",
         "text": b"This is not a picture, only some words.\n",
@@ -56,7 +50,8 @@ def cases():
                              pixels=b"\xfe" * SIZE * SIZE),
         "palette_count": bmp(bits=8, colours=100000, palette=grey_palette(256),
                              pixels=b"\x01" * SIZE * SIZE),
-        "rle8_overrun": rle8_overrun(),
+        "rle8_overrun": bmp(bits=8, compression=BI_RLE8, colours=2, palette=grey_palette(2),
+                            pixels=overrun_row * SIZE + b"\x00\x01"),
         "offset_past_end": bmp(offset=1 << 20),
         "huge": bmp(width=HUGE, height=HUGE, pixels=b"\x80" * SMALL_FILE_BYTES),
     }

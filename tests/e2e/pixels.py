@@ -1,35 +1,25 @@
 # Pixel checks on screenshots, and a top-down copy of a bottom-up BMP.
 # Usage: pixels.py at SHOT.ppm SPRITE.ppm LEFT TOP   (8-bit binary PPMs)
 #        pixels.py top-down IN.bmp OUT.bmp           (uncompressed, bottom-up IN)
+import re
 import struct
 import sys
 
 WHITE = (255, 255, 255)
 WHITE_SHARE_MIN = 0.25   # the least part of the window that must show background
 MISMATCHES_SHOWN = 5
+PPM_HEADER = re.compile(rb"P6\s+(\d+)\s+(\d+)\s+255\s")   # no comments: ImageMagick writes none
 
 
 def read_ppm(path):
     """Width, height and a row-major list of RGB triples from an 8-bit P6 file."""
     with open(path, "rb") as f:
         data = f.read()
-    fields = []
-    pos = 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos)
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    if fields[0] != b"P6" or fields[3] != b"255":
+    header = PPM_HEADER.match(data)
+    if not header:
         sys.exit(f"{path}: not an 8-bit binary PPM")
-    width, height = int(fields[1]), int(fields[2])
-    raw = data[pos + 1:pos + 1 + width * height * 3]
+    width, height = int(header[1]), int(header[2])
+    raw = data[header.end():header.end() + width * height * 3]
     return width, height, [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
 
 

@@ -5,7 +5,7 @@ source "$(dirname "$0")/lib.sh" "$@"
 
 DIALOG_SIZE=240x96
 WINDOW_SIZE=320x240
-YES_BUTTON_INSIDE="72 67"   # the Yes button's middle, in dialog coordinates
+YES_BUTTON_INSIDE=(72 67)   # the Yes button's middle, in dialog coordinates
 
 # How the question is answered, and the mode that must follow.
 ANSWERS=(
@@ -24,7 +24,7 @@ press() {
 
 click_yes() {
     focus_window Notice
-    xdo mousemove --window "$win" $YES_BUTTON_INSIDE click 1 || fail "cannot click Yes"
+    xdo mousemove --window "$win" "${YES_BUTTON_INSIDE[@]}" click 1 || fail "cannot click Yes"
 }
 
 close_dialog() {
@@ -51,18 +51,15 @@ in_mode() {
     fi
 }
 
-check_mode() {
-    poll in_mode "$1" || fail "no $1 window; last seen: $(window_size)"
-}
-
 start_display
 for row in "${ANSWERS[@]}"; do
     read -ra action <<< "${row% *}"
+    mode=${row##* }
     echo "answer: ${action[*]}"
     new_case
     start_zavit
     check_question
     "${action[@]}"
-    check_mode "${row##* }"
+    poll in_mode "$mode" || fail "no $mode window; last seen: $(window_size)"
     quit_with_escape
 done
