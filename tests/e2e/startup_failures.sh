@@ -51,3 +51,12 @@ new_case
 start_zavit env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER
 finish 1
 last_line_starts "Unable to init SDL: "
+
+echo "no display, asked on a terminal"
+new_case
+status=0
+(cd "$work" && printf 'y\n' | env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER \
+    timeout "$STEP_SECONDS" script -qec "$zavit" /dev/null > "$work/stderr") || status=$?
+[ "$status" = 1 ] || fail "status $status on a terminal, not 1"
+grep -qF 'Notice: Full Scrren? [y/N] ' "$work/stderr" || fail "no question on the terminal"
+! grep -qE "$SANITIZER_REPORT" "$work/stderr" || fail "sanitizer report"
