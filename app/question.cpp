@@ -45,6 +45,7 @@ static Atom delete_window;
 static Button focus = DEFAULT_BUTTON;
 static Button armed = BUTTON_NONE; // button under a press of the left mouse button
 static KeySym held_key = NoSymbol; // keys answer on release, once pressed here
+static bool gpu_found;             // learnt from the display the question is asked on
 
 // Xlib would exit through atexit handlers that talk to the lost server and hang there.
 static int lose_display(Display *)
@@ -224,20 +225,21 @@ static bool ask_on_terminal()
 
 // Mesa draws OpenGL on a GPU only through the server's DRI3 or DRI2, NVIDIA's driver
 // through NV-GLX; a server with none of them gets OpenGL drawn on the CPU.
-bool display_has_gpu()
+static bool server_has_gpu()
 {
-    Display *server = XOpenDisplay(NULL);
-    if (!server)
-        return false;
     bool found = false;
     for (const char *name : GPU_EXTENSIONS) {
         int opcode = 0;
         int event = 0;
         int error = 0;
-        found = found || XQueryExtension(server, name, &opcode, &event, &error);
+        found = found || XQueryExtension(display, name, &opcode, &event, &error);
     }
-    XCloseDisplay(server);
     return found;
+}
+
+bool display_has_gpu()
+{
+    return gpu_found;
 }
 
 bool ask_fullscreen()
@@ -246,6 +248,7 @@ bool ask_fullscreen()
     display = XOpenDisplay(NULL);
     if (!display)
         return ask_on_terminal();
+    gpu_found = server_has_gpu();
     open_dialog();
     Answer answer = ANSWER_NONE;
     while (answer == ANSWER_NONE) {

@@ -5,7 +5,7 @@
 // True only when the person answers Yes.
 bool ask_fullscreen();
 
-// Whether the display draws OpenGL on a GPU; false without a display.
+// Whether the display the question was asked on draws OpenGL on a GPU; false without one.
 bool display_has_gpu();
 
 #endif
