@@ -1,5 +1,5 @@
-// The sprite image: refuse a header that promises more than its file or a surface can
-// hold, before the loader allocates for it, then load and key out white.
+// The sprite image: refuse a header that no BMP may have, or that promises more than its
+// file or a surface can hold, before the loader allocates for it; then load and key out white.
 #include "image.h"
 
 #include <cstdint>
@@ -9,6 +9,8 @@ const uint32_t OS2_INFO_BYTES = 12;          // the old core header, with 16-bit
 const uint32_t WINDOWS_INFO_BYTES = 40;      // the first header to carry a compression field
 const uint32_t BI_RLE8 = 1;                  // run-length encoded, 8 bits per pixel
 const uint32_t BI_RLE4 = 2;                  // run-length encoded, 4 bits per pixel
+const uint32_t BI_BITFIELDS = 3;             // uncompressed, with masks for 16 or 32 bits
+const int64_t INDEXED_BITS_MAX = 8;          // deeper images carry no palette the loader reads
 const int64_t SURFACE_BYTES_MAX = INT32_MAX; // a surface's pixels must stay addressable
 const int64_t RLE_BYTES_MAX = 64 << 20;      // a few runs can promise any size: cap it
 
@@ -18,6 +20,7 @@ struct BmpShape {
     int64_t height;
     int64_t bits;
     uint32_t compression;
+    int64_t colours;
     int64_t data_offset;
 };
 
@@ -36,7 +39,7 @@ static bool read_shape(const unsigned char *header, size_t length, BmpShape &sha
         return false;
     uint32_t info = read_le(header + 14, 4);
     bool old = info == OS2_INFO_BYTES;
-    size_t needed = old ? 26 : info >= WINDOWS_INFO_BYTES ? 34 : 30;
+    size_t needed = old ? 26 : info >= WINDOWS_INFO_BYTES ? 50 : 30;
     if (length < needed)
         return false;
     shape.width = static_cast<int32_t>(read_le(header + 18, 4));
@@ -47,8 +50,28 @@ static bool read_shape(const unsigned char *header, size_t length, BmpShape &sha
     }
     shape.bits = read_le(header + (old ? 24 : 28), 2);
     shape.compression = info >= WINDOWS_INFO_BYTES ? read_le(header + 30, 4) : 0;
+    shape.colours = info >= WINDOWS_INFO_BYTES ? read_le(header + 46, 4) : 0;
     shape.data_offset = read_le(header + 10, 4);
     return true;
+}
+
+// The depths a BMP may have, each with the compressions that fit it.
+static bool depth_fits(const BmpShape &shape)
+{
+    switch (shape.bits) {
+    case 1:
+        return shape.compression == 0;
+    case 4:
+        return shape.compression == 0 || shape.compression == BI_RLE4;
+    case 8:
+        return shape.compression == 0 || shape.compression == BI_RLE8;
+    case 16:
+    case 24:
+    case 32:
+        return shape.compression == 0 || (shape.compression == BI_BITFIELDS && shape.bits != 24);
+    default:
+        return false;
+    }
 }
 
 const char *bmp_refusal(const unsigned char *header, size_t length, int64_t file_size)
@@ -58,10 +81,14 @@ const char *bmp_refusal(const unsigned char *header, size_t length, int64_t file
     BmpShape shape;
     if (!read_shape(header, length, shape))
         return "BMP header is cut short";
+    if (!depth_fits(shape))
+        return "BMP depth or compression is not one a BMP may have";
+    if (shape.width <= 0 || shape.height == 0)
+        return "BMP image has no pixels";
+    if (shape.bits <= INDEXED_BITS_MAX && shape.colours > int64_t{1} << shape.bits)
+        return "BMP palette holds more colours than its depth can index";
     // The loader makes 8-bit surfaces of indexed images; other depths take their own size.
-    int64_t pixel_bytes = shape.bits <= 8 ? 1 : (shape.bits + 7) / 8;
-    if (shape.width <= 0 || shape.height == 0 || shape.bits == 0)
-        return NULL;
+    int64_t pixel_bytes = shape.bits <= INDEXED_BITS_MAX ? 1 : shape.bits / 8;
     int64_t width = shape.width;
     int64_t height = llabs(shape.height);
 

@@ -1,6 +1,7 @@
 // zavit: thirty-two sprites on a white window; thirty-one drift apart and are drawn
 // toward the one under the mouse.
 #include "image.h"
+#include "presentation.h"
 #include "question.h"
 
 #include "../render/render.h"
@@ -19,24 +20,6 @@ const int DRIVER_NAME_MAX = 64;   // room for the name of SDL's video driver
 SDL_Surface *screen;
 SDL_Surface *sprite;
 static Uint32 video_flags; // SDL_FULLSCREEN or 0, from the question
-static char software_renderer[] = "SDL_RENDER_DRIVER=software";
-static char unaccelerated_framebuffer[] = "SDL_FRAMEBUFFER_ACCELERATION=0";
-
-// SDL 2 presents through OpenGL by default, which without a GPU means a software GL
-// context that costs more per frame, at start-up and in memory than the window it shows.
-// A 320 x 240 window needs no scaling: SDL's software renderer presents it directly.
-// Full screen scales the picture up: a GPU does that for next to nothing, and without
-// one SDL's software renderer does it for a third of what software OpenGL costs.
-// A variable the person has already set wins.
-static void choose_presentation()
-{
-    if ((video_flags & SDL_FULLSCREEN) && display_has_gpu())
-        return;
-    if (!getenv("SDL_RENDER_DRIVER"))
-        putenv(software_renderer);
-    if (!getenv("SDL_FRAMEBUFFER_ACCELERATION"))
-        putenv(unaccelerated_framebuffer);
-}
 
 // With no display SDL falls back to drivers that show nothing and offer no way to quit.
 // Unless the person named such a driver, that is video failing to start.
@@ -56,7 +39,7 @@ static void refuse_invisible_driver()
 
 static void start_video()
 {
-    choose_presentation();
+    choose_presentation(video_flags & SDL_FULLSCREEN);
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         fprintf(stderr, "Unable to init SDL: %s\n", SDL_GetError());
         exit(1);

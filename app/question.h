@@ -1,11 +1,15 @@
-// What the program asks of the platform before SDL starts.
+// The full-screen question, asked once before SDL starts; each platform asks it its own way.
 #ifndef ZAVIT_QUESTION_H
 #define ZAVIT_QUESTION_H
+
+const char *const QUESTION_TEXT = "Full Scrren?";
+const char *const QUESTION_TITLE = "Notice";
 
 // True only when the person answers Yes.
 bool ask_fullscreen();
 
-// Whether the display the question was asked on draws OpenGL on a GPU; false without one.
-bool display_has_gpu();
+// Asks on the terminal, where there is one: stdin and stderr both a terminal.
+// False, meaning No, without one.
+bool ask_on_terminal();
 
 #endif

@@ -1,131 +1,73 @@
-// Tests of frame drawing: white background, keyed images at truncated positions less 8,
-// clipping at every edge, the higher index on top.
+// The drawing's pixel rules, on the program's own sprite: white background, images keyed
+// at truncated positions less 8 in 16 bits, clipped at every edge, the higher index on top.
+#include "../app/image.h"
 #include "../render/render.h"
 #include "../swarm/swarm.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
+#include <vector>
 
 SDL_Surface *screen;
 SDL_Surface *sprite;
 
-const int SPRITE_SIZE = 16;
-const int KEYED_COLUMN = 5; // white in the test image, so it must not be copied
 const Uint32 WHITE = 0xFFFFFF;
 
-// Every pixel of the test image differs, so a misplaced copy shows.
-static Uint32 image_colour(int column, int row)
+struct Spot {
+    double x, y;
+};
+
+static Uint32 rgb_at(const SDL_Surface *surface, int x, int y)
 {
-    if (column == KEYED_COLUMN)
-        return WHITE;
-    return static_cast<Uint32>(column * 16) << 16 | static_cast<Uint32>(row * 16) << 8 | 0x40;
+    const Uint8 *p = static_cast<const Uint8 *>(surface->pixels) + y * surface->pitch +
+                     x * surface->format->BytesPerPixel;
+    Uint32 pixel = surface->format->BytesPerPixel == 4 ? *reinterpret_cast<const Uint32 *>(p)
+                                                       : Uint32(p[0] | p[1] << 8 | p[2] << 16);
+    Uint8 r, g, b;
+    SDL_GetRGB(pixel, surface->format, &r, &g, &b);
+    return Uint32(r << 16 | g << 8 | b);
 }
 
-static void make_test_image()
-{
-    sprite = SDL_CreateRGBSurface(SDL_SWSURFACE, SPRITE_SIZE, SPRITE_SIZE, 24, 0xFF0000, 0xFF00,
-                                  0xFF, 0);
-    for (int row = 0; row < SPRITE_SIZE; row++) {
-        for (int column = 0; column < SPRITE_SIZE; column++) {
-            SDL_Rect pixel = {static_cast<Sint16>(column), static_cast<Sint16>(row), 1, 1};
-            Uint32 rgb = image_colour(column, row);
-            SDL_FillRect(sprite, &pixel,
-                         SDL_MapRGB(sprite->format, static_cast<Uint8>(rgb >> 16),
-                                    static_cast<Uint8>(rgb >> 8), static_cast<Uint8>(rgb)));
-        }
-    }
-    SDL_SetColorKey(sprite, SDL_SRCCOLORKEY, SDL_MapRGB(sprite->format, 255, 255, 255));
-}
-
-// What the frame should show at a pixel: the highest body whose image covers it there
-// with a pixel that is not white, else the background.
+// What the frame should show at a pixel: the highest body whose image is not white there.
 static Uint32 expected_at(int x, int y)
 {
     for (int k = BODY_COUNT - 1; k >= 0; k--) {
-        int column = x - (static_cast<int>(std::trunc(bodies[k].x)) - 8);
-        int row = y - (static_cast<int>(std::trunc(bodies[k].y)) - 8);
-        bool inside = column >= 0 && column < SPRITE_SIZE && row >= 0 && row < SPRITE_SIZE;
-        if (inside && image_colour(column, row) != WHITE)
-            return image_colour(column, row);
+        int column = x - Sint16(int(std::trunc(bodies[k].x)) - SPRITE_OFFSET);
+        int row = y - Sint16(int(std::trunc(bodies[k].y)) - SPRITE_OFFSET);
+        if (column >= 0 && column < sprite->w && row >= 0 && row < sprite->h &&
+            rgb_at(sprite, column, row) != WHITE)
+            return rgb_at(sprite, column, row);
     }
     return WHITE;
 }
 
-static Uint32 screen_at(int x, int y)
+TEST(Frame, EveryPixelMatchesTheBodiesDrawnInIndexOrderOverWhite)
 {
-    const Uint8 *row = static_cast<const Uint8 *>(screen->pixels) + y * screen->pitch;
-    Uint32 pixel = reinterpret_cast<const Uint32 *>(row)[x];
-    Uint8 r, g, b;
-    SDL_GetRGB(pixel, screen->format, &r, &g, &b);
-    return static_cast<Uint32>(r) << 16 | static_cast<Uint32>(g) << 8 | b;
-}
-
-class Frame : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite()
-    {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        screen = SDL_SetVideoMode(SCREEN_W, SCREEN_H, 32, 0);
-        ASSERT_NE(screen, nullptr) << SDL_GetError();
-        make_test_image();
-    }
-    static void TearDownTestSuite()
-    {
-        SDL_FreeSurface(sprite);
-        SDL_Quit();
-    }
-};
-
-struct Placed {
-    int body;
-    double x, y;
-};
-
-TEST_F(Frame, EveryPixelMatchesTheBodiesDrawnInIndexOrderOverWhite)
-{
-    const std::vector<std::vector<Placed>> scenes = {
-        {{3, 100.9, 50.99}, {4, -0.5, 200.5}, {5, -1.5, 30}, {6, 250, 30.5}},         // truncation
-        {{0, 0.9, 120}, {1, 320, 240}, {2, 160, 0}, {3, 319.9, 60}, {4, 200, 239.9}}, // edges
-        {{5, -7.9, -7.9}, {6, 327.5, 100}, {7, 100, 247.9}, {8, 1000, -1000}},        // nearly gone
-        {{5, 100, 100}, {6, 104, 103}, {POINTER_BODY, 102, 101}, {30, 106, 99}},      // overlaps
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    screen = SDL_SetVideoMode(SCREEN_W, SCREEN_H, 32, 0);
+    sprite = load_sprite(SDL_RWFromFile(ZAVIT_ASSET, "rb"));
+    ASSERT_TRUE(screen && sprite) << SDL_GetError();
+    const std::vector<std::vector<Spot>> scenes = {
+        {{100.9, 50.99}, {-0.5, 200.5}, {-1.5, 30}, {250, 30.5}, {65636, 100}}, // truncation
+        {{0.9, 120}, {320, 240}, {160, 0}, {319.9, 60}, {200, 239.9}},          // edges
+        {{-7.9, -7.9}, {327.5, 100}, {100, 247.9}, {1000, -1000}},              // nearly gone
+        {{100, 100}, {104, 103}, {106, 99}, {102, 101}},                        // overlaps
     };
-    for (size_t s = 0; s < scenes.size(); s++) {
-        for (Body &b : bodies)
-            b = Body{40.5, 180.5, 0, 0};
-        for (const Placed &p : scenes[s])
-            bodies[p.body] = Body{p.x, p.y, 0, 0};
+    for (const std::vector<Spot> &scene : scenes) {
+        for (int k = 0; k < BODY_COUNT; k++)
+            bodies[k] = Body{40.5, 180.5, 0, 0};
+        for (size_t k = 0; k < scene.size(); k++) // the scene's last spot is the pointer's
+            bodies[k + 1 == scene.size() ? POINTER_BODY : k] = Body{scene[k].x, scene[k].y, 0, 0};
+        SDL_FillRect(screen, NULL, 0);
         draw_frame();
         int wrong = 0;
         for (int y = 0; y < SCREEN_H; y++)
             for (int x = 0; x < SCREEN_W; x++)
-                if (screen_at(x, y) != expected_at(x, y) && wrong++ < 3)
-                    ADD_FAILURE() << "scene " << s << " pixel " << x << "," << y << ": " << std::hex
-                                  << screen_at(x, y) << " not " << expected_at(x, y);
-        EXPECT_EQ(wrong, 0) << "scene " << s;
+                if (rgb_at(screen, x, y) != expected_at(x, y) && wrong++ < 3)
+                    ADD_FAILURE() << "scene at " << scene[0].x << ", pixel " << x << "," << y
+                                  << ": " << std::hex << rgb_at(screen, x, y) << " not "
+                                  << expected_at(x, y);
     }
-}
-
-TEST(BlitCoordinate, TruncatesTowardZeroSubtractsEightAndKeepsSixteenBits)
-{
-    const double huge = std::numeric_limits<double>::max();
-    struct Case {
-        double position;
-        int expected;
-    } cases[] = {
-        {0.9, -8},
-        {-0.5, -8},
-        {-1.5, -9},
-        {320, 312},
-        {239.99, 231},
-        {32775, 32767},
-        {40000, 39992 - 65536}, // only the low 16 bits are kept
-        {huge, -9},
-        {-huge, -8},
-        {std::nan(""), -8}, // saturated, never undefined
-        {std::numeric_limits<double>::infinity(), -9},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(blit_coordinate(c.position), c.expected) << c.position;
+    SDL_Quit();
 }

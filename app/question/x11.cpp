@@ -1,51 +1,47 @@
-// What the program asks of the platform before SDL starts: the full-screen question (a
-// message box on Windows, a small dialog of our own on X11, the terminal without a
-// display) and whether the display draws OpenGL on a GPU.
-#include "question.h"
+// The full-screen question on X11: a small dialog of our own, with Yes and No buttons,
+// keys for both and No the default; the terminal asks when there is no display.
+#include "../question.h"
 
-#include "dialog.h"
-
-#ifdef _WIN32
-#include <windows.h>
-
-bool display_has_gpu()
-{
-    return true;
-}
-
-bool ask_fullscreen()
-{
-    return MessageBoxA(NULL, QUESTION_TEXT, QUESTION_TITLE, MB_YESNO | MB_DEFBUTTON2) == IDYES;
-}
-
-#else
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 
-#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
-const int FALLBACK_CHAR_W = 6; // text width per character when no font loads
-// Server extensions through which OpenGL reaches a GPU.
-const char *const GPU_EXTENSIONS[] = {"DRI3", "DRI2", "NV-GLX"};
+// Dialog layout in pixels: the question's line above two buttons side by side.
+const int DIALOG_W = 240;
+const int DIALOG_H = 96;
+const int TEXT_BASELINE = 34;
+const int BUTTON_W = 72;
+const int BUTTON_H = 26;
+const int BUTTON_GAP = 24;
+const int BUTTON_TOP = 54;
+const int YES_LEFT = (DIALOG_W - 2 * BUTTON_W - BUTTON_GAP) / 2;
+const int NO_LEFT = YES_LEFT + BUTTON_W + BUTTON_GAP;
+const int FOCUS_INSET = 2;                // the focused button's inner frame lies this far inside
+const int FALLBACK_CHAR_W = 6;            // text width per character when no font loads
+const long ACTIVATE_FROM_APPLICATION = 1; // _NET_ACTIVE_WINDOW's source: a normal program
 // Fonts to try in turn; every X server has "fixed".
 const char *const FONT_NAMES[] = {
     "-*-helvetica-medium-r-normal--12-*-*-*-*-*-*-*",
     "fixed",
 };
 
+enum Answer { ANSWER_NONE, ANSWER_YES, ANSWER_NO };
+enum Button { BUTTON_NONE, BUTTON_YES, BUTTON_NO };
+
 static Display *display;
 static Window window;
 static GC gc;
 static XFontStruct *font;
 static Atom delete_window;
-static Button focus = DEFAULT_BUTTON;
+static Button focus = BUTTON_NO;   // No is the default
 static Button armed = BUTTON_NONE; // button under a press of the left mouse button
 static KeySym held_key = NoSymbol; // keys answer on release, once pressed here
-static bool gpu_found;             // learnt from the display the question is asked on
+static bool has_keyboard;          // the dialog has had the input focus
 
 // Xlib would exit through atexit handlers that talk to the lost server and hang there.
 static int lose_display(Display *)
@@ -54,6 +50,14 @@ static int lose_display(Display *)
     ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
     (void)written;
     _exit(1);
+}
+
+// A window manager may reparent, hide or focus the dialog at any moment, so a request
+// about it can fail through no fault of ours (focusing it before it is viewable, say).
+// No such error harms a dialog: let them all pass rather than exit as Xlib would.
+static int let_error_pass(Display *, XErrorEvent *)
+{
+    return 0;
 }
 
 static void set_atom_property(const char *property, Atom type, int format,
@@ -105,7 +109,7 @@ static void open_dialog()
     describe_window();
     XSelectInput(display, window,
                  ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask |
-                     ButtonReleaseMask | StructureNotifyMask);
+                     ButtonReleaseMask | StructureNotifyMask | FocusChangeMask);
     XkbSetDetectableAutoRepeat(display, True, NULL);
 
     gc = XCreateGC(display, window, 0, NULL);
@@ -117,6 +121,45 @@ static void open_dialog()
     if (font)
         XSetFont(display, gc, font->fid);
     XMapRaised(display, window);
+}
+
+// Asks the window manager to activate the dialog, the way it expects to be asked.
+static void ask_for_activation()
+{
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = ACTIVATE_FROM_APPLICATION;
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, DefaultRootWindow(display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
+// Takes the keyboard once the dialog can be seen; a manager that has not shown it yet
+// refuses, harmlessly, and the next exposure tries again.
+static void take_keyboard()
+{
+    if (!has_keyboard)
+        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+}
+
+static int button_left(Button button)
+{
+    return button == BUTTON_YES ? YES_LEFT : NO_LEFT;
+}
+
+// The button under a point of the dialog, edges included.
+static Button button_at(int x, int y)
+{
+    if (y < BUTTON_TOP || y > BUTTON_TOP + BUTTON_H)
+        return BUTTON_NONE;
+    if (x >= YES_LEFT && x <= YES_LEFT + BUTTON_W)
+        return BUTTON_YES;
+    if (x >= NO_LEFT && x <= NO_LEFT + BUTTON_W)
+        return BUTTON_NO;
+    return BUTTON_NONE;
 }
 
 static void draw_centred(const char *text, int centre, int baseline)
@@ -132,7 +175,8 @@ static void draw_button(Button button, const char *label)
     int left = button_left(button);
     XDrawRectangle(display, window, gc, left, BUTTON_TOP, BUTTON_W, BUTTON_H);
     if (button == focus)
-        XDrawRectangle(display, window, gc, left + 2, BUTTON_TOP + 2, BUTTON_W - 4, BUTTON_H - 4);
+        XDrawRectangle(display, window, gc, left + FOCUS_INSET, BUTTON_TOP + FOCUS_INSET,
+                       BUTTON_W - 2 * FOCUS_INSET, BUTTON_H - 2 * FOCUS_INSET);
     int ascent = font ? font->ascent : BUTTON_H / 2;
     draw_centred(label, left + BUTTON_W / 2, BUTTON_TOP + (BUTTON_H + ascent) / 2 - 1);
 }
@@ -146,17 +190,36 @@ static void draw_dialog()
     XFlush(display);
 }
 
+// Tab, Shift+Tab and the arrow keys move the focus; with two buttons any move swaps it.
+static bool moves_focus(KeySym key)
+{
+    return key == XK_Tab || key == XK_ISO_Left_Tab || key == XK_Left || key == XK_Right ||
+           key == XK_Up || key == XK_Down;
+}
+
+// Y and N answer directly, Escape means No, and Return, keypad Enter or space press the
+// focused button.
+static Answer answer_for_key(KeySym key)
+{
+    if (key == XK_y || key == XK_Y)
+        return ANSWER_YES;
+    if (key == XK_n || key == XK_N || key == XK_Escape)
+        return ANSWER_NO;
+    if (key == XK_Return || key == XK_KP_Enter || key == XK_space)
+        return focus == BUTTON_YES ? ANSWER_YES : ANSWER_NO;
+    return ANSWER_NONE;
+}
+
 // Keys move the focus when pressed and answer when released, so that no release
 // meant for the dialog reaches the window that opens after it.
 static Answer answer_for_key_event(XKeyEvent &event)
 {
     KeySym key = XLookupKeysym(&event, 0);
     if (event.type == KeyRelease)
-        return key == held_key ? answer_for_key(key, focus) : ANSWER_NONE;
+        return key == held_key ? answer_for_key(key) : ANSWER_NONE;
     held_key = key;
-    Button moved = focus_after_key(key, focus);
-    if (moved != focus) {
-        focus = moved;
+    if (moves_focus(key)) {
+        focus = focus == BUTTON_YES ? BUTTON_NO : BUTTON_YES;
         draw_dialog();
     }
     return ANSWER_NONE;
@@ -179,11 +242,16 @@ static Answer answer_for_event(XEvent &event)
 {
     switch (event.type) {
     case Expose:
+        take_keyboard();
         if (event.xexpose.count == 0)
             draw_dialog();
         return ANSWER_NONE;
     case MapNotify:
-        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+        ask_for_activation();
+        take_keyboard();
+        return ANSWER_NONE;
+    case FocusIn:
+        has_keyboard = has_keyboard || event.xfocus.detail != NotifyPointer;
         return ANSWER_NONE;
     case KeyPress:
     case KeyRelease:
@@ -209,46 +277,13 @@ static void close_dialog()
     display = NULL;
 }
 
-// Without a display the terminal asks, if there is one to ask on; otherwise the answer is No.
-static bool ask_on_terminal()
-{
-    if (!isatty(STDIN_FILENO) || !isatty(STDERR_FILENO))
-        return false;
-    fprintf(stderr, "Notice: %s [y/N] ", QUESTION_TEXT);
-    char line[64];
-    if (!fgets(line, sizeof line, stdin)) {
-        fputc('\n', stderr);
-        return false;
-    }
-    return typed_yes(line);
-}
-
-// Mesa draws OpenGL on a GPU only through the server's DRI3 or DRI2, NVIDIA's driver
-// through NV-GLX; a server with none of them gets OpenGL drawn on the CPU.
-static bool server_has_gpu()
-{
-    bool found = false;
-    for (const char *name : GPU_EXTENSIONS) {
-        int opcode = 0;
-        int event = 0;
-        int error = 0;
-        found = found || XQueryExtension(display, name, &opcode, &event, &error);
-    }
-    return found;
-}
-
-bool display_has_gpu()
-{
-    return gpu_found;
-}
-
 bool ask_fullscreen()
 {
     XSetIOErrorHandler(lose_display);
     display = XOpenDisplay(NULL);
     if (!display)
         return ask_on_terminal();
-    gpu_found = server_has_gpu();
+    XErrorHandler before = XSetErrorHandler(let_error_pass);
     open_dialog();
     Answer answer = ANSWER_NONE;
     while (answer == ANSWER_NONE) {
@@ -257,6 +292,6 @@ bool ask_fullscreen()
         answer = answer_for_event(event);
     }
     close_dialog();
+    XSetErrorHandler(before);
     return answer == ANSWER_YES;
 }
-#endif

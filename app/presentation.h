@@ -1,0 +1,8 @@
+// How SDL presents the frames: chosen for the display before SDL starts.
+#ifndef ZAVIT_PRESENTATION_H
+#define ZAVIT_PRESENTATION_H
+
+// Settles SDL's presentation for a window or full screen; the person's own settings win.
+void choose_presentation(bool fullscreen);
+
+#endif
