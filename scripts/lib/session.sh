@@ -1,16 +1,16 @@
-# Shared steps of the end-to-end tests. Source it with the test's arguments:
-#   source lib.sh ZAVIT_BINARY SPRITE_BMP [SEND_CLOSE_BINARY]
+# Shared steps of the scripts that run the real program (bench-frames, soak, screenshots):
+#   source session.sh ZAVIT_BINARY SPRITE_BMP
 # Each case runs the program in a fresh working folder; every wait polls with a limit.
-# shellcheck shell=bash disable=SC2034   # PYTHON, send_close: for the tests
+# shellcheck shell=bash
 set -euo pipefail
-e2e_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$e2e_dir/xsession.sh"
+lib_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=SCRIPTDIR/xsession.sh
+source "$lib_dir/xsession.sh"
 
 STEP_SECONDS=5      # the longest one X client call may take
-PYTHON=/usr/bin/python3   # Debian's own: starts faster than a wrapper found on PATH
 SANITIZER_REPORT='AddressSanitizer|LeakSanitizer|runtime error:'
 
-zavit=$(realpath "$1") sprite=$(realpath "$2") send_close=${3:+$(realpath "$3")}
+zavit=$(realpath "$1") sprite=$(realpath "$2")
 cases_dir=$(mktemp -d)
 pid='' win='' work='' status=''
 
@@ -21,7 +21,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# An X session of its own for the test (see xsession.sh), cleaned up with the cases.
+# An X session of its own (see xsession.sh), cleaned up with the cases.
 start_display() {
     start_x_session
     trap cleanup EXIT
@@ -66,9 +66,6 @@ finish() {
     [[ " $1 " == *" $status "* ]] || fail "status $status, not $1"
 }
 
-last_line_starts() {
-    [[ "$(tail -n 1 "$work/stderr")" == "$1"* ]] || fail "last line is not \"$1...\""
-}
 
 # Sets win to the visible window titled NAME, or to nothing once the program has ended;
 # false while neither.
@@ -87,10 +84,6 @@ window_size() {
         awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}'
 }
 
-is_fullscreen() {
-    timeout "$STEP_SECONDS" xprop -id "$win" _NET_WM_STATE 2> /dev/null |
-        grep -q _NET_WM_STATE_FULLSCREEN
-}
 
 # Brings the window titled NAME to the front, focused.
 focus_window() {

@@ -1,0 +1,15 @@
+# The Windows zip: the program with SDL's library, its image, the README and the licence in
+# one folder, where double-clicking zavit.exe starts it beside its image.
+pkg_get_variable(ZAVIT_SDL_PREFIX sdl prefix)
+
+install(TARGETS zavit RUNTIME DESTINATION .)
+install(FILES ${ZAVIT_SDL_PREFIX}/bin/SDL.dll assets/zavit.bmp DESTINATION .)
+install(FILES README.md DESTINATION . RENAME README.txt)
+install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+# Tests and a double-click in the build folder find SDL's library beside the program too.
+configure_file(${ZAVIT_SDL_PREFIX}/bin/SDL.dll ${CMAKE_CURRENT_BINARY_DIR}/SDL.dll COPYONLY)
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_FILE_NAME "zavit-${PROJECT_VERSION}-win64")
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+include(CPack)
