@@ -59,7 +59,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/zavit.6.gz DESTINATION ${CMAKE_INSTALL
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz assets/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # Icons made from the sprite by assets/make-icons.
-foreach(size 16 48)
+foreach(size 16 48 128)
   install(FILES assets/zavit-${size}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
           RENAME zavit.png)
