@@ -91,13 +91,17 @@ static std::vector<unsigned char> header(int32_t width, int32_t height, int bits
     return h;
 }
 
-// The limits that no file made for a test can reach, each just inside and just past.
+// The limits that no file made for a test can tell, each just inside and just past: what
+// SDL refuses anyway, or what it takes only under a sanitizer.
 TEST(Image, HeadersAreRefusedPastTheLargestSurfaceOrRunsOrWhenCutShort)
 {
     const int64_t huge_file = int64_t{1} << 32;
     EXPECT_FALSE(bmp_refusal(header(65532, 32770, 8).data(), BMP_HEADER_BYTES, huge_file));
     EXPECT_TRUE(bmp_refusal(header(65532, 32771, 8).data(), BMP_HEADER_BYTES, huge_file));
+    EXPECT_FALSE(bmp_refusal(header(16383, 1, 32).data(), BMP_HEADER_BYTES, 65586)); // widest row
+    EXPECT_TRUE(bmp_refusal(header(16384, 1, 32).data(), BMP_HEADER_BYTES, huge_file));
     EXPECT_FALSE(bmp_refusal(header(8192, 8192, 8, 1).data(), BMP_HEADER_BYTES, 1024));
     EXPECT_TRUE(bmp_refusal(header(8192, 8193, 8, 1).data(), BMP_HEADER_BYTES, 1024));
+    EXPECT_TRUE(bmp_refusal(header(0, 16, 24).data(), BMP_HEADER_BYTES, 1024)); // no width
     EXPECT_STREQ(bmp_refusal(header(16, 16, 24).data(), 49, 49), "BMP header is cut short");
 }

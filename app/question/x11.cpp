@@ -21,9 +21,8 @@ const int BUTTON_GAP = 24;
 const int BUTTON_TOP = 54;
 const int YES_LEFT = (DIALOG_W - 2 * BUTTON_W - BUTTON_GAP) / 2;
 const int NO_LEFT = YES_LEFT + BUTTON_W + BUTTON_GAP;
-const int FOCUS_INSET = 2;                // the focused button's inner frame lies this far inside
-const int FALLBACK_CHAR_W = 6;            // text width per character when no font loads
-const long ACTIVATE_FROM_APPLICATION = 1; // _NET_ACTIVE_WINDOW's source: a normal program
+const int FOCUS_INSET = 2;     // the focused button's inner frame lies this far inside
+const int FALLBACK_CHAR_W = 6; // text width per character when no font loads
 // Fonts to try in turn; every X server has "fixed".
 const char *const FONT_NAMES[] = {
     "-*-helvetica-medium-r-normal--12-*-*-*-*-*-*-*",
@@ -123,22 +122,8 @@ static void open_dialog()
     XMapRaised(display, window);
 }
 
-// Asks the window manager to activate the dialog, the way it expects to be asked.
-static void ask_for_activation()
-{
-    XEvent event = {};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = ACTIVATE_FROM_APPLICATION;
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, DefaultRootWindow(display), False,
-               SubstructureRedirectMask | SubstructureNotifyMask, &event);
-}
-
-// Takes the keyboard once the dialog can be seen; a manager that has not shown it yet
-// refuses, harmlessly, and the next exposure tries again.
+// Takes the keyboard, which no window manager may give the dialog, once it can be seen: a
+// manager that has not shown it yet refuses, harmlessly, and the next exposure tries again.
 static void take_keyboard()
 {
     if (!has_keyboard)
@@ -247,7 +232,6 @@ static Answer answer_for_event(XEvent &event)
             draw_dialog();
         return ANSWER_NONE;
     case MapNotify:
-        ask_for_activation();
         take_keyboard();
         return ANSWER_NONE;
     case FocusIn:

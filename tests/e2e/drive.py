@@ -17,7 +17,7 @@ WHITE, BLACK = b'\xff\xff\xff', b'\0\0\0'
 LOAD, LOST = 'Unable to load "zavit.bmp": ', 'Lost the connection to the X display'
 REFUSED = 'Unable to set 320x240 video: refused 320x240x32, flags '   # refuse_video_mode.cpp
 WMS = {'openbox': 'openbox', 'metacity': 'metacity', 'i3': 'i3 -c i3.conf', 'fluxbox': 'fluxbox',
-       'xfwm4': 'dbus-run-session -- xfwm4'}   # the bus ends with it
+       'xfwm4': 'dbus-run-session -- xfwm4', 'none': ''}   # xfwm4's bus ends with it
 WM_FILES = {'i3.conf': '# i3 config file (v4)\n', '.fluxbox/init': 'session.configVersion: 13\n',
             '.fluxbox/overlay': 'background: none\n'}   # no wallpaper helper left behind
 # Image and settings; the answer; what must be seen; how it ends; status; the last line on
@@ -121,10 +121,10 @@ def x_session(wm, windows):   # Xvfb and the manager WM; for --windows, Wine's s
         os.mkdir(home + '/.fluxbox')
         for name, text in WM_FILES.items():
             open(os.path.join(home, name), 'w').write(text)
-        manager = spawn(WMS[wm], cwd=home, env=dict(env, HOME=home, XDG_RUNTIME_DIR=home))
+        manager = WMS[wm] and spawn(WMS[wm], cwd=home, env=dict(env, HOME=home, XDG_RUNTIME_DIR=home))
         root, probe = d.screen().root, d.screen().root.create_window(0, 0, 1, 1, 0, 0)
-        poll(lambda: manager.poll() is None and prop(root, '_NET_SUPPORTING_WM_CHECK') and (
-            probe.map() or probe.get_attributes().map_state == X.IsViewable), f'no {wm}')
+        poll(lambda: not manager or manager.poll() is None and prop(root, '_NET_SUPPORTING_WM_CHECK')
+             and (probe.map() or probe.get_attributes().map_state == X.IsViewable), f'no {wm}')
         env.update(WINEPREFIX=home + '/wine', WINEDLLOVERRIDES='mscoree,mshtml=', WINEDEBUG='-all')
         for command in ['mkdir $WINEPREFIX', 'wineserver -p', 'wineboot -i', 'wine cmd /c exit']:
             if windows:   # a cold prefix takes seconds to show a first window
@@ -243,8 +243,9 @@ def main():
     data = open(SPRITE, 'rb').read()   # its non-white pixels by place, as the screen stores them
     opts.sprite = {(x, 15 - y): p for y in range(16) for x in range(16)
                    if (p := data[54 + y * 48 + x * 3:][:3]) != WHITE}
-    rows = [row for row in ROWS if row[-1] == 'all' or opts.wm == 'openbox' and (
-        row[-1] == 'openbox' or not opts.windows)][:opts.first]
+    rows = [row for row in ROWS if row[-1] == 'all' or opts.wm == 'openbox' and (row[-1] == 'openbox'
+            or not opts.windows)][:opts.first]   # full screen is a window manager's to give
+    rows = [row for row in rows if opts.wm != 'none' or row[2] != 'full screen']
     with tempfile.TemporaryDirectory() as cases, x_session(opts.wm, opts.windows) as session:
         for setting, *row, _ in rows:
             name = ' -> '.join(filter(None, map(str, [os.path.basename(setting)] + row[:4])))
