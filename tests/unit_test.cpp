@@ -77,6 +77,8 @@ TEST(Frame, ImagesLandAtTruncatedPlacesLess8InIndexOrderOverWhite)
     for (SDL_Rect place : {SDL_Rect{-8, 42, 0, 0}, SDL_Rect{92, 92, 0, 0}, SDL_Rect{92, 97, 0, 0}})
         SDL_BlitSurface(sprite, NULL, expected, &place);
     EXPECT_EQ(memcmp(expected->pixels, screen->pixels, size_t(screen->pitch * screen->h)), 0);
+    SDL_FreeSurface(expected);
+    SDL_FreeSurface(sprite);
     SDL_Quit();
 }
 
