@@ -1,6 +1,6 @@
 # The Windows zip: the program with SDL's library, its image, the README and the licence in
-# one folder, where double-clicking zavit.exe starts it beside its image.
-pkg_get_variable(ZAVIT_SDL_PREFIX sdl prefix)
+# one folder, where double-clicking zavit.exe starts it beside its image. ZAVIT_SDL_PREFIX
+# comes from the toolchain file, cmake/mingw-w64.cmake.
 
 install(TARGETS zavit RUNTIME DESTINATION .)
 install(FILES ${ZAVIT_SDL_PREFIX}/bin/SDL.dll assets/zavit.bmp DESTINATION .)

@@ -38,7 +38,7 @@ ROWS = [('sprite', 'Return', 'sprites', 'Escape held', 0, '', 'all'),
         ('sprite', 'no display', '', '', 1, 'Unable to init SDL: no display available', 'x11'),
         ('sprite', 'typed " Yes "', '', '', 1, REFUSED + '0x80000000', 'x11'),
         ('sprite', 'typed "yess"', '', '', 1, REFUSED + '0x0', 'x11'),
-        ('sprite', 'none', '', 'X lost', 1, LOST, 'x11'),
+        ('sprite', '', '', 'X lost', 1, LOST, 'x11'),
         ('sprite', 'Return', 'window', 'X lost', 1, LOST, 'x11')]
 
 
@@ -181,7 +181,7 @@ def answer_question(opts, d, proc, folder, answer):
     if answer == 'close request':
         return close(question)
     poll(lambda: keyboard(d, question), 'the question does not take the keyboard', proc)
-    for key in answer.split() * (answer != 'none'):   # the X11 question answers on release only
+    for key in answer.split():   # the X11 question answers on release only
         fake(d, X.KeyPress, key)
         time.sleep(HOLD * (not opts.windows))
         assert opts.windows or find(d.screen().root, 'Notice'), f'answered on {key} down'
@@ -231,6 +231,12 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
         stop(proc)
 
 
+def runs_here(opts, row):   # full screen is a window manager's to give
+    where, seen = row[-1], row[2]
+    here = where == 'all' or opts.wm == 'openbox' and (where == 'openbox' or not opts.windows)
+    return here and (opts.wm != 'none' or seen != 'full screen')
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument('--wm', choices=WMS, default='openbox')
@@ -243,9 +249,7 @@ def main():
     data = open(SPRITE, 'rb').read()   # its non-white pixels by place, as the screen stores them
     opts.sprite = {(x, 15 - y): p for y in range(16) for x in range(16)
                    if (p := data[54 + y * 48 + x * 3:][:3]) != WHITE}
-    rows = [row for row in ROWS if row[-1] == 'all' or opts.wm == 'openbox' and (row[-1] == 'openbox'
-            or not opts.windows)][:opts.first]   # full screen is a window manager's to give
-    rows = [row for row in rows if opts.wm != 'none' or row[2] != 'full screen']
+    rows = [row for row in ROWS if runs_here(opts, row)][:opts.first]
     with tempfile.TemporaryDirectory() as cases, x_session(opts.wm, opts.windows) as session:
         for setting, *row, _ in rows:
             name = ' -> '.join(filter(None, map(str, [os.path.basename(setting)] + row[:4])))
