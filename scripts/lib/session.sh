@@ -70,7 +70,7 @@ finish() {
 # Sets win to the visible window titled NAME, or to nothing once the program has ended;
 # false while neither.
 visible_window() {
-    win=$(xdo search --onlyvisible --name "^$1\$" 2> /dev/null | head -n 1 || true)
+    win=$(xdo search --onlyvisible --name "^$1\$" 2> /dev/null | sed -n 1p || true)
     [ -n "$win" ] || ! running
 }
 
