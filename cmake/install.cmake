@@ -8,7 +8,7 @@ set(ZAVIT_GAMES_DIR games)
 set(ZAVIT_DATA_DIR ${CMAKE_INSTALL_DATADIR}/games/zavit)
 set(ZAVIT_PROGRAM "${CMAKE_INSTALL_PREFIX}/${ZAVIT_GAMES_DIR}/zavit")
 set(ZAVIT_DATA_PATH "${CMAKE_INSTALL_PREFIX}/${ZAVIT_DATA_DIR}")
-set(ZAVIT_METAINFO invalid.zavit.zavit.metainfo.xml)
+set(ZAVIT_METAINFO com.example.zavit.metainfo.xml)
 set(ZAVIT_MAINTAINER "zavit developers <developers@zavit.invalid>")
 # SDL 1.2 through sdl12-compat: on Debian 12 its shim puts libSDL-1.2.so.0 where
 # programs find it, while a bare libsdl1.2debian there is the classic library.
@@ -58,6 +58,16 @@ install(FILES assets/${ZAVIT_METAINFO} DESTINATION ${CMAKE_INSTALL_DATADIR}/meta
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/zavit.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz assets/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# From Debian 13 on, lintian passes on appstreamcli's warning that the metadata names no
+# homepage; Debian 12's lintian knows no such tag and calls an override of it an error. A
+# package is built on the release it is for, so the build machine's release decides.
+if(EXISTS /etc/debian_version)
+  file(STRINGS /etc/debian_version debian_release LIMIT_COUNT 1)
+  if(NOT debian_release MATCHES "^([0-9]+)" OR CMAKE_MATCH_1 GREATER_EQUAL 13)
+    install(FILES assets/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+            RENAME zavit)
+  endif()
+endif()
 # Icons made from the sprite by assets/make-icons.
 foreach(size 16 48 128)
   install(FILES assets/zavit-${size}.png
