@@ -14,7 +14,7 @@ WINDOW, DIALOG, YES = (320, 240), (240, 96), (72, 67)   # sizes; the Yes button 
 POINTS = [(3, 5), (316, 237), (200, 60)]   # the mouse in the window: the sprite's corner 8 px up
 # and left, cut at two corners; at the last, 20 screenshots must show it whole, drawn on top
 WHITE, BLACK = b'\xff\xff\xff', b'\0\0\0'
-ESCAPES = re.compile(r'\x1b(\[[0-?]*[ -/]*[@-~]|\][^\x07]*\x07|[()][0-9A-Z]|[=>])')   # a terminal's, unseen
+ESCAPES = re.compile(r'\x1b(\[[0-?]*[ -/]*[@-~]|\][^\x07]*\x07|[()][0-9A-Z]|[=>])')   # terminal codes
 LOAD, LOST = 'Unable to load "zavit.bmp": ', 'Lost the connection to the X display'
 REFUSED = 'Unable to set 320x240 video: refused 320x240x32, flags '   # refuse_video_mode.cpp
 WMS = {'openbox': 'openbox', 'metacity': 'metacity', 'i3': 'i3 -c i3.conf', 'fluxbox': 'fluxbox',
@@ -100,11 +100,10 @@ def pixels(w):   # every pixel of W as stored: blue, green, red
     return [shot[i:i + 3] for i in range(0, len(shot), 4)]
 
 
-def centred(d):   # the centred 320 x 240 picture's pixels, if the screen is black around it
+def centred(d):   # the middle 320 x 240 pixels of the screen, if it is black around them
     shot, (width, height) = pixels(d.screen().root), size(d.screen().root)
-    left, top = (width - WINDOW[0]) // 2, (height - WINDOW[1]) // 2
-    inside = [shot[y * width + x] for y in range(top, top + WINDOW[1])
-              for x in range(left, left + WINDOW[0])]
+    rows, left = range((height - WINDOW[1]) // 2, (height + WINDOW[1]) // 2), (width - WINDOW[0]) // 2
+    inside = [p for y in rows for p in shot[y * width + left:][:WINDOW[0]]]
     return shot.count(BLACK) - inside.count(BLACK) == len(shot) - len(inside) and inside
 
 
