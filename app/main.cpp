@@ -9,31 +9,43 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 const int SCREEN_BPP = 32;        // bits per pixel requested
 const Uint32 FRAME_DELAY_MS = 20; // pause at the end of every frame
 const int DRIVER_NAME_MAX = 64;   // room for the name of SDL's video driver
+// SDL's fallbacks when there is no display: sdl12-compat's offscreen and dummy, classic SDL's
+// dummy and its text-art drivers, which draw into the terminal if there is one.
+const char *const FALLBACK_DRIVERS[] = {"offscreen", "dummy", "caca", "aalib"};
 
 SDL_Surface *screen;
 SDL_Surface *sprite;
 static Uint32 video_flags; // SDL_FULLSCREEN or 0, from the question
 
-// With no display SDL falls back to drivers that show nothing and offer no way to quit.
-// Unless the person named such a driver, that is video failing to start.
+static bool is_fallback_driver(const char *name)
+{
+    return std::any_of(std::begin(FALLBACK_DRIVERS), std::end(FALLBACK_DRIVERS),
+                       [name](const char *fallback) { return strcmp(name, fallback) == 0; });
+}
+
+// With no display SDL falls back to drivers that show nothing, or text art at best, and offer
+// no way to quit. Unless the person named such a driver, that is video failing to start.
+// SDL hands the terminal back first, so the line stays on it.
 static void refuse_invisible_driver()
 {
     char name[DRIVER_NAME_MAX] = "";
     SDL_VideoDriverName(name, sizeof name);
-    if (strcmp(name, "offscreen") != 0 && strcmp(name, "dummy") != 0)
+    if (!is_fallback_driver(name))
         return;
     const char *asked = getenv("SDL_VIDEODRIVER");
     if (asked && strstr(asked, name))
         return;
-    fprintf(stderr, "Unable to init SDL: no display available (video driver \"%s\")\n", name);
     SDL_Quit();
+    fprintf(stderr, "Unable to init SDL: no display available (video driver \"%s\")\n", name);
     exit(1);
 }
 

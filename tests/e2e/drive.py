@@ -2,8 +2,8 @@
 """zavit's end-to-end cases, one table, run as a person meets the program: under Xvfb and a
 window manager, real keys and mouse (XTEST), windows found by name, pixels read from the screen.
 --windows: the Windows build under Wine; the --beside files (zavit.exe, SDL.dll) go into each
-case's folder, and standard error into stderr.txt there."""
-import argparse, contextlib, glob, os, shlex, shutil, signal, subprocess, sys, tempfile, time
+case's folder, and standard error into stderr.txt there. --classic: built on classic SDL 1.2."""
+import argparse, contextlib, glob, os, re, shlex, shutil, signal, subprocess, sys, tempfile, time
 from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
 
@@ -14,6 +14,7 @@ WINDOW, DIALOG, YES = (320, 240), (240, 96), (72, 67)   # sizes; the Yes button 
 POINTS = [(3, 5), (316, 237), (200, 60)]   # the mouse in the window: the sprite's corner 8 px up
 # and left, cut at two corners; at the last, 20 screenshots must show it whole, drawn on top
 WHITE, BLACK = b'\xff\xff\xff', b'\0\0\0'
+ESCAPES = re.compile(r'\x1b(\[[0-?]*[ -/]*[@-~]|\][^\x07]*\x07|[()][0-9A-Z]|[=>])')   # terminal codes
 LOAD, LOST = 'Unable to load "zavit.bmp": ', 'Lost the connection to the X display'
 REFUSED = 'Unable to set 320x240 video: refused 320x240x32, flags '   # refuse_video_mode.cpp
 WMS = {'openbox': 'openbox', 'metacity': 'metacity', 'i3': 'i3 -c i3.conf', 'fluxbox': 'fluxbox',
@@ -99,6 +100,13 @@ def pixels(w):   # every pixel of W as stored: blue, green, red
     return [shot[i:i + 3] for i in range(0, len(shot), 4)]
 
 
+def centred(d):   # the middle 320 x 240 pixels of the screen, if it is black around them
+    shot, (width, height) = pixels(d.screen().root), size(d.screen().root)
+    rows, left = range((height - WINDOW[1]) // 2, (height + WINDOW[1]) // 2), (width - WINDOW[0]) // 2
+    inside = [p for y in rows for p in shot[y * width + left:][:WINDOW[0]]]
+    return shot.count(BLACK) - inside.count(BLACK) == len(shot) - len(inside) and inside
+
+
 def sprite_missing(opts, w, x, y):   # what W shows wrong of the sprite under the mouse at X, Y
     shot, (width, height) = pixels(w), WINDOW
     wrong = [f'({x - 8 + dx},{y - 8 + dy})' for (dx, dy), want in opts.sprite.items()
@@ -138,9 +146,9 @@ def x_session(wm, windows):   # Xvfb and the manager WM; for --windows, Wine's s
         shutil.rmtree(home, ignore_errors=True)
 
 
-def said(opts, folder):   # the program's standard error, wherever it went
+def said(opts, folder):   # the program's standard error as read, wherever it went
     paths = [folder + '.err'] + [folder + '/stderr.txt'] * opts.windows
-    return ''.join(open(p, errors='replace').read() for p in paths if os.path.isfile(p))
+    return ESCAPES.sub('', ''.join(open(p, errors='replace').read() for p in paths if os.path.isfile(p)))
 
 
 def start(opts, env, folder, setting, answer):   # the program in FOLDER, its image and settings
@@ -155,6 +163,8 @@ def start(opts, env, folder, setting, answer):   # the program in FOLDER, its im
     env = {k: v for k, v in env.items() if not (typed or answer == 'no display') or
            'DISPLAY' not in k and k != 'SDL_VIDEODRIVER'}
     env.update(a.split('=') for a in assignments)
+    if answer == 'no display':   # started from a terminal, where classic SDL draws text art
+        env.setdefault('TERM', 'xterm')
     if typed:
         env.update(SDL_VIDEODRIVER='dummy', LD_PRELOAD=os.environ['ZAVIT_REFUSE_VIDEO'] + ':' +
                    env.get('LD_PRELOAD', ''))
@@ -190,9 +200,13 @@ def answer_question(opts, d, proc, folder, answer):
 
 def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its sharpness
     full, state = seen == 'full screen', d.get_atom('_NET_WM_STATE_FULLSCREEN')
-    w = poll(lambda: (w := find(d.screen().root, 'ZAVIT')) and (state in prop(w, '_NET_WM_STATE'))
-             == full and (full or size(w) == WINDOW) and w, 'no ' + seen, proc)
-    if full:   # scaled by whole pixels, only the sprite's colours, white and black show
+    w = poll(lambda: (w := find(d.screen().root, 'ZAVIT')) and (state in prop(w, '_NET_WM_STATE')
+             or full and opts.classic) == full and (full or size(w) == WINDOW) and w, 'no ' + seen, proc)
+    if full and opts.classic:   # classic SDL's own: the picture as it is, centred on black
+        shown = poll(lambda: (c := centred(d)) and set(opts.sprite.values()) & set(c) and c,
+                     'no picture centred on black', proc)
+        assert not set(shown) - set(opts.sprite.values()) - {WHITE}, 'wrong colours in the picture'
+    elif full:   # scaled by whole pixels, only the sprite's colours, white and black show
         poll(lambda: set(opts.sprite.values()) & set(pixels(w)), 'no sprites', proc)
         blurred = set(pixels(w)) - set(opts.sprite.values()) - {WHITE, BLACK}
         assert not blurred, f'blurred: {len(blurred)} colours not in the sprite'
@@ -242,6 +256,7 @@ def main():
     parser.add_argument('--wm', choices=WMS, default='openbox')
     parser.add_argument('--windows', action='store_true')
     parser.add_argument('--beside', action='append', default=[])
+    parser.add_argument('--classic', action='store_true')
     parser.add_argument('--first', type=int, help='run only the first FIRST cases')
     parser.add_argument('command', nargs='+')
     opts, failed = parser.parse_args(), 0
