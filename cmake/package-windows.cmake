@@ -4,7 +4,10 @@
 
 install(TARGETS zavit RUNTIME DESTINATION .)
 install(FILES ${ZAVIT_SDL_PREFIX}/bin/SDL.dll assets/zavit.bmp DESTINATION .)
-install(FILES README.md DESTINATION . RENAME README.txt)
+# A short plain-text README for Windows, with Windows' line ends.
+configure_file(assets/README-windows.txt ${CMAKE_CURRENT_BINARY_DIR}/README.txt @ONLY
+               NEWLINE_STYLE CRLF)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt DESTINATION .)
 install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
 # Tests and a double-click in the build folder find SDL's library beside the program too.
 configure_file(${ZAVIT_SDL_PREFIX}/bin/SDL.dll ${CMAKE_CURRENT_BINARY_DIR}/SDL.dll COPYONLY)

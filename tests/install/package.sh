@@ -29,5 +29,6 @@ entry=$root/usr/share/applications/zavit.desktop
 desktop-file-validate "$entry" || fail "desktop-file-validate"
 grep -qx "Exec=$program" "$entry" && grep -qx "Path=$data" "$entry" || fail "Exec or Path"
 # Typed in a home folder without an image, it finds the one installed with it.
-mkdir "$cases/home"
-"$(dirname "$0")/../e2e/drive.py" --first 1 -- env -C "$cases/home" HOME="$cases/home" "$root$program"
+home=$cases/home
+mkdir "$home"
+"$(dirname "$0")/../e2e/drive.py" --first 1 -- env -C "$home" HOME="$home" "$root$program"
