@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-const char *const SPRITE_FILE = "zavit.bmp"; // read from the working directory
+const char *const SPRITE_FILE = "zavit.bmp"; // in the working directory, else installed
 const size_t BMP_HEADER_BYTES = 54;          // file header and the common info header
 const int64_t SURFACE_PITCH_MAX = 65535;     // an SDL 1.2 surface row is counted in 16 bits
 

@@ -1,6 +1,7 @@
 // zavit: thirty-two sprites on a white window; thirty-one drift apart and are drawn
 // toward the one under the mouse.
 #include "image.h"
+#include "installed.h"
 #include "presentation.h"
 #include "question.h"
 
@@ -67,10 +68,14 @@ static void start_video()
     }
 }
 
+// The person's own image in the working directory wins; without one, the installed copy.
 // A stream that cannot be opened reports why itself, not as a bad stream handed on.
 static void open_sprite()
 {
     SDL_RWops *stream = SDL_RWFromFile(SPRITE_FILE, "rb");
+    const char *installed = stream ? NULL : installed_sprite_path();
+    if (installed)
+        stream = SDL_RWFromFile(installed, "rb");
     if (stream)
         sprite = load_sprite(stream);
     if (!sprite) {

@@ -8,6 +8,10 @@ set(ZAVIT_GAMES_DIR games)
 set(ZAVIT_DATA_DIR ${CMAKE_INSTALL_DATADIR}/games/zavit)
 set(ZAVIT_PROGRAM "${CMAKE_INSTALL_PREFIX}/${ZAVIT_GAMES_DIR}/zavit")
 set(ZAVIT_DATA_PATH "${CMAKE_INSTALL_PREFIX}/${ZAVIT_DATA_DIR}")
+# The program finds its installed image from its own folder, so the installation can move.
+file(RELATIVE_PATH ZAVIT_DATA_FROM_PROGRAM "${CMAKE_INSTALL_PREFIX}/${ZAVIT_GAMES_DIR}"
+     "${ZAVIT_DATA_PATH}")
+target_compile_definitions(zavit PRIVATE ZAVIT_DATA_FROM_PROGRAM="${ZAVIT_DATA_FROM_PROGRAM}")
 set(ZAVIT_METAINFO com.example.zavit.metainfo.xml)
 set(ZAVIT_MAINTAINER "zavit developers <developers@zavit.invalid>")
 # SDL 1.2 through sdl12-compat: on Debian 12 its shim puts libSDL-1.2.so.0 where
@@ -32,7 +36,7 @@ endfunction()
 zavit_require_version(changelog "^zavit \\(")
 zavit_require_version(${ZAVIT_METAINFO} "<release ")
 
-# The entry starts the program in its data folder, where it finds zavit.bmp; the manual
+# The entry starts the program in its data folder, beside the installed zavit.bmp; the manual
 # page names that folder. Both are made for the prefix being installed to.
 configure_file(assets/zavit.desktop ${CMAKE_CURRENT_BINARY_DIR}/zavit.desktop @ONLY)
 configure_file(assets/zavit.6 ${CMAKE_CURRENT_BINARY_DIR}/zavit.6 @ONLY)

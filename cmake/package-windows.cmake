@@ -4,10 +4,21 @@
 
 install(TARGETS zavit RUNTIME DESTINATION .)
 install(FILES ${ZAVIT_SDL_PREFIX}/bin/SDL.dll assets/zavit.bmp DESTINATION .)
-install(FILES README.md DESTINATION . RENAME README.txt)
+# A short plain-text README for Windows, with Windows' line ends.
+configure_file(assets/README-windows.txt ${CMAKE_CURRENT_BINARY_DIR}/README.txt @ONLY
+               NEWLINE_STYLE CRLF)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt DESTINATION .)
 install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
 # Tests and a double-click in the build folder find SDL's library beside the program too.
 configure_file(${ZAVIT_SDL_PREFIX}/bin/SDL.dll ${CMAKE_CURRENT_BINARY_DIR}/SDL.dll COPYONLY)
+
+# The zip's entries in name order with the changelog's time, whatever order the disk gave.
+find_program(ZAVIT_STRIP_NONDETERMINISM strip-nondeterminism REQUIRED)
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/zip-order.cmake
+     "execute_process(COMMAND \"${ZAVIT_STRIP_NONDETERMINISM}\" --timestamp
+                             ${ZAVIT_SOURCE_DATE_EPOCH} \${CPACK_PACKAGE_FILES}
+                     COMMAND_ERROR_IS_FATAL ANY)\n")
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_BINARY_DIR}/zip-order.cmake)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_STRIP_FILES ON)

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """zavit's end-to-end cases, one table, run as a person meets the program: under Xvfb and a
 window manager, real keys and mouse (XTEST), windows found by name, pixels read from the screen.
---windows: the Windows build under Wine; the --beside files (zavit.exe, SDL.dll) go into each
-case's folder, and standard error into stderr.txt there. --classic: built on classic SDL 1.2."""
+The --beside files (the program; for --windows zavit.exe and SDL.dll, run under Wine, standard
+error in stderr.txt there) go into each case's folder, where the command finds them.
+--classic: built on classic SDL 1.2."""
 import argparse, contextlib, glob, os, re, shlex, shutil, signal, subprocess, sys, tempfile, time
 from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
@@ -31,6 +32,8 @@ ROWS = [('sprite', 'Return', 'sprites', 'Escape held', 0, '', 'all'),
         ('sprite', 'click Yes', 'full screen', 'Escape', 0, '', 'x11'),
         ('sprite', 'close request', 'window', 'Escape', 0, '', 'openbox'),
         ('none', 'Return', '', '', 1, LOAD + "Couldn't open zavit.bmp", 'openbox'),
+        ('elsewhere', 'Return', 'sprites', 'Escape', 0, '', 'openbox'),
+        ('own', 'Return', '', '', 1, LOAD + 'File is not a Windows BMP file', 'openbox'),
         ('folder', 'Return', '', '', 1, LOAD, 'openbox'),
         *[(bmp, 'Return', '', '', 1, LOAD, 'openbox') for bmp in glob.glob(HERE + '/../images/*.bmp')],
         *[(bmp, 'Return', 'window', 'Escape', 0, '', 'openbox')   # odd, but within every limit
@@ -156,9 +159,15 @@ def start(opts, env, folder, setting, answer):   # the program in FOLDER, its im
     if image == 'folder':
         os.mkdir(folder + '/zavit.bmp')
     elif image != 'none':
-        shutil.copy(SPRITE if image == 'sprite' else image, folder + '/zavit.bmp')
+        shutil.copy(image if image.endswith('.bmp') else SPRITE, folder + '/zavit.bmp')
     for path in opts.beside:
         shutil.copy(path, folder)
+    beside = {os.path.basename(path): folder + '/' + os.path.basename(path) for path in opts.beside}
+    command, cwd = [beside.get(word, word) for word in opts.command], folder
+    if image in ('elsewhere', 'own'):   # started from another folder, the image by the program
+        os.mkdir(cwd := folder + '/elsewhere')
+        if image == 'own':   # a person's own image there wins, however bad
+            shutil.copy(HERE + '/../images/text.bmp', cwd + '/zavit.bmp')
     typed = answer.startswith('typed')   # on a terminal without a display, video modes refused
     env = {k: v for k, v in env.items() if not (typed or answer == 'no display') or
            'DISPLAY' not in k and k != 'SDL_VIDEODRIVER'}
@@ -168,9 +177,9 @@ def start(opts, env, folder, setting, answer):   # the program in FOLDER, its im
     if typed:
         env.update(SDL_VIDEODRIVER='dummy', LD_PRELOAD=os.environ['ZAVIT_REFUSE_VIDEO'] + ':' +
                    env.get('LD_PRELOAD', ''))
-    command = ['script', '-qec', shlex.join(opts.command), '/dev/null'] if typed else opts.command
+    command = ['script', '-qec', shlex.join(command), '/dev/null'] if typed else command
     with open(folder + '.err', 'wb') as err:
-        return subprocess.Popen(command, cwd=folder, env=env, stdout=err, stderr=err,
+        return subprocess.Popen(command, cwd=cwd, env=env, stdout=err, stderr=err,
                                 stdin=subprocess.PIPE if typed else subprocess.DEVNULL,
                                 start_new_session=True)
 

@@ -2,7 +2,8 @@
 # shellcheck disable=SC2015   # "a && b || fail": fail when either is false
 # The Debian package as a distribution checks it (lintian, AppStream, the menu entry, the
 # manual page, what apt brings with it), then installed in a scratch root and started the way
-# its menu entry starts it. Usage: package.sh BUILD_FOLDER PROGRAM DATA_FOLDER (as configured)
+# a person starts it from a shell.
+# Usage: package.sh BUILD_FOLDER PROGRAM DATA_FOLDER (as configured)
 set -euo pipefail
 build=$1 program=$2 data=$3
 cases=$(mktemp -d)
@@ -31,4 +32,7 @@ grep -q '^Inst libsdl1.2-compat ' <<< "$apt" && ! grep -q '^Inst libsdl1.2debian
 entry=$root/usr/share/applications/zavit.desktop
 desktop-file-validate "$entry" || fail "desktop-file-validate"
 grep -qx "Exec=$program" "$entry" && grep -qx "Path=$data" "$entry" || fail "Exec or Path"
-"$(dirname "$0")/../e2e/drive.py" --first 1 -- env -C "$root$data" "$root$program"
+# Typed in a home folder without an image, it finds the one installed with it.
+home=$cases/home
+mkdir "$home"
+"$(dirname "$0")/../e2e/drive.py" --first 1 -- env -C "$home" HOME="$home" "$root$program"
