@@ -9,6 +9,7 @@ configure_file(assets/README-windows.txt ${CMAKE_CURRENT_BINARY_DIR}/README.txt 
                NEWLINE_STYLE CRLF)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt DESTINATION .)
 install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+install(FILES ${ZAVIT_SDL_PREFIX}/COPYING DESTINATION . RENAME SDL-LICENSE.txt)
 # Tests and a double-click in the build folder find SDL's library beside the program too.
 configure_file(${ZAVIT_SDL_PREFIX}/bin/SDL.dll ${CMAKE_CURRENT_BINARY_DIR}/SDL.dll COPYONLY)
 
