@@ -3,7 +3,7 @@
 window manager, real keys and mouse (XTEST), windows found by name, pixels read from the screen.
 --windows: the Windows build under Wine; the --beside files (zavit.exe, SDL.dll) go into each
 case's folder, and standard error into stderr.txt there."""
-import argparse, contextlib, glob, os, shlex, shutil, signal, subprocess, sys, tempfile, time
+import argparse, contextlib, glob, os, shlex, shutil, signal, struct, subprocess, sys, tempfile, time
 from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
 
@@ -32,7 +32,10 @@ ROWS = [('sprite', 'Return', 'sprites', 'Escape held', 0, '', 'all'),
         ('none', 'Return', '', '', 1, LOAD + "Couldn't open zavit.bmp", 'openbox'),
         ('folder', 'Return', '', '', 1, LOAD, 'openbox'),
         *[(bmp, 'Return', '', '', 1, LOAD, 'openbox') for bmp in glob.glob(HERE + '/../images/*.bmp')],
-        *[(bmp, 'Return', 'window', 'Escape', 0, '', 'openbox')   # odd, but within every limit
+        # Odd, but within every limit; or the sprite as ImageMagick 6.9 writes it (palette_*: by
+        # convert, with BMP3: for v3; 1 bit: +dither -colors 2 -type Palette, v4: -monochrome;
+        # 4 bits: -type Palette; 8: -size 16x1 gradient: -append -type Palette -crop 16x16+0+0)
+        *[(bmp, 'Return', 'its own colours', 'Escape', 0, '', 'openbox')
           for bmp in glob.glob(HERE + '/../images/good/*.bmp')],
         ('sprite SDL_VIDEODRIVER=nosuch', 'Return', '', '', 1, 'Unable to init SDL: ', 'openbox'),
         ('sprite', 'no display', '', '', 1, 'Unable to init SDL: no display available', 'x11'),
@@ -105,6 +108,16 @@ def sprite_missing(opts, w, x, y):   # what W shows wrong of the sprite under th
              if 0 <= x - 8 + dx < width and 0 <= y - 8 + dy < height and
              shot[(y - 8 + dy) * width + x - 8 + dx] != want]
     return wrong[:3] + ['mostly not white'] * (shot.count(WHITE) < len(shot) / 4)
+
+
+def colours_off(w, image):   # what W shows beyond IMAGE's colours and white, once it shows them
+    data, shown = open(image, 'rb').read(), set(pixels(w))
+    (start, info), bits, listed = struct.unpack_from('<II', data, 10), data[28], data[46:50]
+    at, end, step = (14 + info, 14 + info + 4 * (int.from_bytes(listed, 'little') or 1 << bits), 4) \
+        if bits <= 8 else (start, len(data), bits // 8)   # its palette, or its pixels
+    if WHITE not in shown or len(shown) < 2:
+        return {'nothing drawn'}
+    return {c[::-1].hex() for c in shown - {data[i:i + 3] for i in range(at, end, step)} - {WHITE}}
 
 
 @contextlib.contextmanager
@@ -210,6 +223,10 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
     try:
         answer_question(opts, d, proc, folder, answer)
         w = seen and check_window(opts, d, proc, seen)
+        if seen == 'its own colours':   # wait for them, then tell which colours are not
+            with contextlib.suppress(AssertionError):
+                poll(lambda: not colours_off(w, setting), '', proc)
+            assert not (off := colours_off(w, setting)), f'colours not its own: {sorted(off)}'
         if end == 'X lost':
             xvfb.terminate()
         elif end == 'close request':
