@@ -35,8 +35,8 @@ ROWS = [('sprite', 'Return', 'sprites', 'Escape held', 0, '', 'all'),
         # Odd, but within every limit; or the sprite as ImageMagick 6.9 writes it (palette_*: by
         # convert, with BMP3: for v3; 1 bit: +dither -colors 2 -type Palette, v4: -monochrome;
         # 4 bits: -type Palette; 8: -size 16x1 gradient: -append -type Palette -crop 16x16+0+0)
-        *[(bmp, 'Return', 'its own colours', 'Escape', 0, '', 'openbox')
-          for bmp in glob.glob(HERE + '/../images/good/*.bmp')],
+        *[(bmp, 'Return', 'its own colours' + ', seen through' * ('/palette_' in bmp), 'Escape', 0,
+           '', 'openbox') for bmp in glob.glob(HERE + '/../images/good/*.bmp')],
         ('sprite SDL_VIDEODRIVER=nosuch', 'Return', '', '', 1, 'Unable to init SDL: ', 'openbox'),
         ('sprite', 'no display', '', '', 1, 'Unable to init SDL: no display available', 'x11'),
         ('sprite', 'typed " Yes "', '', '', 1, REFUSED + '0x80000000', 'x11'),
@@ -118,6 +118,12 @@ def colours_off(w, image):   # what W shows beyond IMAGE's colours and white, on
     if WHITE not in shown or len(shown) < 2:
         return {'nothing drawn'}
     return {c[::-1].hex() for c in shown - {data[i:i + 3] for i in range(at, end, step)} - {WHITE}}
+
+
+def seen_through(opts, w, x, y):   # the sprite under the mouse at X, Y shows others where white
+    shot = pixels(w)
+    return any(shot[(y - 8 + dy) * WINDOW[0] + x - 8 + dx] != WHITE
+               for dx in range(16) for dy in range(16) if (dx, dy) not in opts.sprite)
 
 
 @contextlib.contextmanager
@@ -223,7 +229,10 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
     try:
         answer_question(opts, d, proc, folder, answer)
         w = seen and check_window(opts, d, proc, seen)
-        if seen == 'its own colours':   # wait for them, then tell which colours are not
+        if seen.endswith('seen through'):   # the others gather under the sprite-shaped image
+            fake(d, None, w=w, x=POINTS[-1][0], y=POINTS[-1][1])
+            poll(lambda: seen_through(opts, w, *POINTS[-1]), 'its white hides the others', proc)
+        if seen.startswith('its own colours'):   # wait for them, then tell which are not
             with contextlib.suppress(AssertionError):
                 poll(lambda: not colours_off(w, setting), '', proc)
             assert not (off := colours_off(w, setting)), f'colours not its own: {sorted(off)}'
