@@ -1,10 +1,12 @@
 // The sprite image: refuse a header that no BMP may have, or that promises more than its
-// file or a surface can hold, before the loader allocates for it; then load and key out white.
+// file or a surface can hold, before the loader allocates for it; then load it, give it the
+// palette its file holds, and key out white.
 #include "image.h"
 
 #include <cstdint>
 #include <cstdlib>
 
+const uint32_t FILE_HEADER_BYTES = 14;       // "BM", the file's size, the pixels' offset
 const uint32_t OS2_INFO_BYTES = 12;          // the old core header, with 16-bit dimensions
 const uint32_t WINDOWS_INFO_BYTES = 40;      // the first header to carry a compression field
 const uint32_t BI_RLE8 = 1;                  // run-length encoded, 8 bits per pixel
@@ -13,9 +15,12 @@ const uint32_t BI_BITFIELDS = 3;             // uncompressed, with masks for 16 
 const int64_t INDEXED_BITS_MAX = 8;          // deeper images carry no palette the loader reads
 const int64_t SURFACE_BYTES_MAX = INT32_MAX; // a surface's pixels must stay addressable
 const int64_t RLE_BYTES_MAX = 64 << 20;      // a few runs can promise any size: cap it
+const size_t PALETTE_ENTRY_BYTES = 4;        // blue, green, red and a spare byte
+const int PALETTE_COLOURS_MAX = 256;         // as many as 8 bits can index
 
 // What a BMP header says about the pixels that follow it.
 struct BmpShape {
+    uint32_t info; // the info header's size
     int64_t width;
     int64_t height;
     int64_t bits;
@@ -37,7 +42,7 @@ static bool read_shape(const unsigned char *header, size_t length, BmpShape &sha
 {
     if (length < 18)
         return false;
-    uint32_t info = read_le(header + 14, 4);
+    uint32_t info = read_le(header + FILE_HEADER_BYTES, 4);
     bool old = info == OS2_INFO_BYTES;
     size_t needed = old ? 26 : info >= WINDOWS_INFO_BYTES ? 50 : 30;
     if (length < needed)
@@ -52,6 +57,7 @@ static bool read_shape(const unsigned char *header, size_t length, BmpShape &sha
     shape.compression = info >= WINDOWS_INFO_BYTES ? read_le(header + 30, 4) : 0;
     shape.colours = info >= WINDOWS_INFO_BYTES ? read_le(header + 46, 4) : 0;
     shape.data_offset = read_le(header + 10, 4);
+    shape.info = info;
     return true;
 }
 
@@ -106,6 +112,22 @@ const char *bmp_refusal(const unsigned char *header, size_t length, int64_t file
     return NULL;
 }
 
+// Up to COUNT bytes from OFFSET past where the stream stands, which it is put back to; how many.
+static size_t read_from(SDL_RWops *stream, int64_t offset, unsigned char *bytes, size_t count)
+{
+    int start = SDL_RWtell(stream);
+    size_t length = 0;
+    int got = 0;
+    if (start < 0 || offset > INT32_MAX - start)
+        return 0;
+    if (SDL_RWseek(stream, start + static_cast<int>(offset), RW_SEEK_SET) >= 0)
+        while (length < count &&
+               (got = SDL_RWread(stream, bytes + length, 1, static_cast<int>(count - length))) > 0)
+            length += static_cast<size_t>(got);
+    SDL_RWseek(stream, start, RW_SEEK_SET);
+    return length;
+}
+
 // The file's size and first bytes, with the stream put back where the loader expects it.
 static const char *stream_refusal(SDL_RWops *stream)
 {
@@ -114,14 +136,28 @@ static const char *stream_refusal(SDL_RWops *stream)
     if (start < 0 || end < 0 || SDL_RWseek(stream, start, RW_SEEK_SET) < 0)
         return NULL;
     unsigned char header[BMP_HEADER_BYTES];
-    size_t length = 0;
-    int got = 0;
-    while (length < sizeof header &&
-           (got = SDL_RWread(stream, header + length, 1,
-                             static_cast<int>(sizeof header - length))) > 0)
-        length += static_cast<size_t>(got);
-    SDL_RWseek(stream, start, RW_SEEK_SET);
-    return bmp_refusal(header, length, end - start);
+    return bmp_refusal(header, read_from(stream, 0, header, sizeof header), end - start);
+}
+
+// An indexed image's palette follows its info header. Classic SDL 1.2 reads it right after the
+// header's first 40 bytes, however long the header is; SDL 2 after the whole header. The
+// colours that follow a longer header, to give the image; none for other images.
+static int palette_after_long_header(SDL_RWops *stream, SDL_Color *colours)
+{
+    unsigned char header[BMP_HEADER_BYTES];
+    BmpShape shape;
+    if (!read_shape(header, read_from(stream, 0, header, sizeof header), shape) ||
+        shape.info <= WINDOWS_INFO_BYTES || shape.bits > INDEXED_BITS_MAX)
+        return 0;
+    int64_t indexable = int64_t{1} << shape.bits;
+    int64_t listed = shape.colours > 0 && shape.colours < indexable ? shape.colours : indexable;
+    unsigned char entries[PALETTE_COLOURS_MAX][PALETTE_ENTRY_BYTES];
+    size_t length = read_from(stream, FILE_HEADER_BYTES + shape.info, entries[0],
+                              static_cast<size_t>(listed) * PALETTE_ENTRY_BYTES);
+    int count = static_cast<int>(length / PALETTE_ENTRY_BYTES);
+    for (int i = 0; i < count; i++)
+        colours[i] = SDL_Color{entries[i][2], entries[i][1], entries[i][0], entries[i][3]};
+    return count;
 }
 
 SDL_Surface *load_sprite(SDL_RWops *stream)
@@ -132,7 +168,11 @@ SDL_Surface *load_sprite(SDL_RWops *stream)
         SDL_SetError("%s", refusal);
         return NULL;
     }
+    SDL_Color palette[PALETTE_COLOURS_MAX];
+    int colours = palette_after_long_header(stream, palette);
     SDL_Surface *image = SDL_LoadBMP_RW(stream, 1);
+    if (image && colours > 0)
+        SDL_SetColors(image, palette, 0, colours);
     if (image)
         SDL_SetColorKey(image, SDL_SRCCOLORKEY, SDL_MapRGB(image->format, 255, 255, 255));
     return image;

@@ -4,7 +4,8 @@ window manager, real keys and mouse (XTEST), windows found by name, pixels read 
 The --beside files (the program; for --windows zavit.exe and SDL.dll, run under Wine, standard
 error in stderr.txt there) go into each case's folder, where the command finds them.
 --classic: built on classic SDL 1.2."""
-import argparse, contextlib, glob, os, re, shlex, shutil, signal, subprocess, sys, tempfile, time
+import argparse, contextlib, glob, os, re, shlex, shutil, signal, struct, subprocess, sys, tempfile
+import time
 from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
 
@@ -36,8 +37,11 @@ ROWS = [('sprite', 'Return', 'sprites', 'Escape held', 0, '', 'all'),
         ('own', 'Return', '', '', 1, LOAD + 'File is not a Windows BMP file', 'openbox'),
         ('folder', 'Return', '', '', 1, LOAD, 'openbox'),
         *[(bmp, 'Return', '', '', 1, LOAD, 'openbox') for bmp in glob.glob(HERE + '/../images/*.bmp')],
-        *[(bmp, 'Return', 'window', 'Escape', 0, '', 'openbox')   # odd, but within every limit
-          for bmp in glob.glob(HERE + '/../images/good/*.bmp')],
+        # Odd, but within every limit; or the sprite as ImageMagick 6.9 writes it (palette_*: by
+        # convert, with BMP3: for v3; 1 bit: +dither -colors 2 -type Palette, v4: -monochrome;
+        # 4 bits: -type Palette; 8: -size 16x1 gradient: -append -type Palette -crop 16x16+0+0)
+        *[(bmp, 'Return', 'its own colours' + ', seen through' * ('/palette_' in bmp), 'Escape', 0,
+           '', 'openbox') for bmp in glob.glob(HERE + '/../images/good/*.bmp')],
         ('sprite SDL_VIDEODRIVER=nosuch', 'Return', '', '', 1, 'Unable to init SDL: ', 'openbox'),
         ('sprite', 'no display', '', '', 1, 'Unable to init SDL: no display available', 'x11'),
         ('sprite', 'typed " Yes "', '', '', 1, REFUSED + '0x80000000', 'x11'),
@@ -116,6 +120,22 @@ def sprite_missing(opts, w, x, y):   # what W shows wrong of the sprite under th
              if 0 <= x - 8 + dx < width and 0 <= y - 8 + dy < height and
              shot[(y - 8 + dy) * width + x - 8 + dx] != want]
     return wrong[:3] + ['mostly not white'] * (shot.count(WHITE) < len(shot) / 4)
+
+
+def colours_off(w, image):   # what W shows beyond IMAGE's colours and white, once it shows them
+    data, shown = open(image, 'rb').read(), set(pixels(w))
+    (start, info), bits, listed = struct.unpack_from('<II', data, 10), data[28], data[46:50]
+    at, end, step = (14 + info, 14 + info + 4 * (int.from_bytes(listed, 'little') or 1 << bits), 4) \
+        if bits <= 8 else (start, len(data), bits // 8)   # its palette, or its pixels
+    if WHITE not in shown or len(shown) < 2:
+        return {'nothing drawn'}
+    return {c[::-1].hex() for c in shown - {data[i:i + 3] for i in range(at, end, step)} - {WHITE}}
+
+
+def seen_through(opts, w, x, y):   # the sprite under the mouse at X, Y shows others where white
+    shot = pixels(w)
+    return any(shot[(y - 8 + dy) * WINDOW[0] + x - 8 + dx] != WHITE
+               for dx in range(16) for dy in range(16) if (dx, dy) not in opts.sprite)
 
 
 @contextlib.contextmanager
@@ -233,6 +253,13 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
     try:
         answer_question(opts, d, proc, folder, answer)
         w = seen and check_window(opts, d, proc, seen)
+        if seen.endswith('seen through'):   # the others gather under the sprite-shaped image
+            fake(d, None, w=w, x=POINTS[-1][0], y=POINTS[-1][1])
+            poll(lambda: seen_through(opts, w, *POINTS[-1]), 'its white hides the others', proc)
+        if seen.startswith('its own colours'):   # wait for them, then tell which are not
+            with contextlib.suppress(AssertionError):
+                poll(lambda: not colours_off(w, setting), '', proc)
+            assert not (off := colours_off(w, setting)), f'colours not its own: {sorted(off)}'
         if end == 'X lost':
             xvfb.terminate()
         elif end == 'close request':
