@@ -26,8 +26,8 @@ report=$(appstreamcli validate --no-net "$root"/usr/share/metainfo/*.xml) ||
 # From nothing installed, apt brings SDL 1.2 as sdl12-compat, not the classic library 1.2.15
 # (from Debian 13 on, libsdl1.2debian is sdl12-compat too).
 apt=$(apt-get -s -o Dir::State::status=/dev/null install "$deb" 2> /dev/null | grep '^Inst libsdl')
-grep -q '^Inst libsdl1.2-compat ' <<< "$apt" && ! grep -q '^Inst libsdl1.2debian (1\.2\.15' <<< "$apt" ||
-    fail "apt brings $apt"
+grep -q '^Inst libsdl1.2-compat ' <<< "$apt" &&
+    ! grep -q '^Inst libsdl1.2debian (1\.2\.15' <<< "$apt" || fail "apt brings $apt"
 
 entry=$root/usr/share/applications/zavit.desktop
 desktop-file-validate "$entry" || fail "desktop-file-validate"
