@@ -128,48 +128,51 @@ static size_t read_from(SDL_RWops *stream, int64_t offset, unsigned char *bytes,
     return length;
 }
 
-// The file's size and first bytes, with the stream put back where the loader expects it.
-static const char *stream_refusal(SDL_RWops *stream)
+// The stream's size from where it stands, which it is put back to; -1 when it cannot tell.
+static int64_t stream_size(SDL_RWops *stream)
 {
     int start = SDL_RWtell(stream);
     int end = SDL_RWseek(stream, 0, RW_SEEK_END);
     if (start < 0 || end < 0 || SDL_RWseek(stream, start, RW_SEEK_SET) < 0)
-        return NULL;
-    unsigned char header[BMP_HEADER_BYTES];
-    return bmp_refusal(header, read_from(stream, 0, header, sizeof header), end - start);
+        return -1;
+    return end - start;
 }
 
 // An indexed image's palette follows its info header. Classic SDL 1.2 reads it right after the
 // header's first 40 bytes, however long the header is; SDL 2 after the whole header. The
 // colours that follow a longer header, to give the image; none for other images.
-static int palette_after_long_header(SDL_RWops *stream, SDL_Color *colours)
+static int palette_after_long_header(SDL_RWops *stream, const unsigned char *header, size_t length,
+                                     SDL_Color *colours)
 {
-    unsigned char header[BMP_HEADER_BYTES];
     BmpShape shape;
-    if (!read_shape(header, read_from(stream, 0, header, sizeof header), shape) ||
-        shape.info <= WINDOWS_INFO_BYTES || shape.bits > INDEXED_BITS_MAX)
+    if (!read_shape(header, length, shape) || shape.info <= WINDOWS_INFO_BYTES ||
+        shape.bits > INDEXED_BITS_MAX)
         return 0;
     int64_t indexable = int64_t{1} << shape.bits;
     int64_t listed = shape.colours > 0 && shape.colours < indexable ? shape.colours : indexable;
     unsigned char entries[PALETTE_COLOURS_MAX][PALETTE_ENTRY_BYTES];
-    size_t length = read_from(stream, FILE_HEADER_BYTES + shape.info, entries[0],
-                              static_cast<size_t>(listed) * PALETTE_ENTRY_BYTES);
-    int count = static_cast<int>(length / PALETTE_ENTRY_BYTES);
+    size_t read = read_from(stream, FILE_HEADER_BYTES + shape.info, entries[0],
+                            static_cast<size_t>(listed) * PALETTE_ENTRY_BYTES);
+    int count = static_cast<int>(read / PALETTE_ENTRY_BYTES);
     for (int i = 0; i < count; i++)
         colours[i] = SDL_Color{entries[i][2], entries[i][1], entries[i][0], entries[i][3]};
     return count;
 }
 
+// The header is read once, for the checks and for the palette.
 SDL_Surface *load_sprite(SDL_RWops *stream)
 {
-    const char *refusal = stream_refusal(stream);
+    unsigned char header[BMP_HEADER_BYTES];
+    size_t length = read_from(stream, 0, header, sizeof header);
+    int64_t size = stream_size(stream);
+    const char *refusal = size < 0 ? NULL : bmp_refusal(header, length, size);
     if (refusal) {
         SDL_RWclose(stream);
         SDL_SetError("%s", refusal);
         return NULL;
     }
     SDL_Color palette[PALETTE_COLOURS_MAX];
-    int colours = palette_after_long_header(stream, palette);
+    int colours = palette_after_long_header(stream, header, length, palette);
     SDL_Surface *image = SDL_LoadBMP_RW(stream, 1);
     if (image && colours > 0)
         SDL_SetColors(image, palette, 0, colours);
