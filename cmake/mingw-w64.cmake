@@ -1,5 +1,5 @@
 # Toolchain for 64-bit Windows with Debian's MinGW-w64 cross compilers, against the SDL 1.2
-# that `scripts/sdl-classic windows` installs:
+# that `tools/sdl-classic windows` installs:
 #   cmake -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DZAVIT_SDL_PREFIX=<its prefix> ...
 # pkg-config is the build machine's, made to read Windows .pc files only.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -1,4 +1,4 @@
-# A private X session for the scripts: Xvfb on a free display with openbox
+# A private X session for the tools: Xvfb on a free display with openbox
 # as window manager. Source this file, then call start_x_session [WIDTHxHEIGHT];
 # it exports DISPLAY and stops both servers when the calling shell exits. Its poll
 # serves the caller's waits too.

@@ -1,4 +1,4 @@
-# Shared steps of the scripts that run the real program (bench-frames, soak, screenshots):
+# Shared steps of the tools that run the real program (bench-frames, soak, screenshots):
 #   source session.sh ZAVIT_BINARY SPRITE_BMP
 # Each case runs the program in a fresh working folder; every wait polls with a limit.
 # shellcheck shell=bash
