@@ -19,6 +19,7 @@ const no = document.getElementById('no');
 
 let escapeHeld = false;      // the page saw Escape go down
 let escapeLeftFull = false;  // the browser used that Escape to leave full screen
+let escapeLocked = false;    // Keyboard Lock gives every Escape in full screen to the page
 
 function say(text) {
   message.textContent += (message.textContent ? '\n' : '') + text;
@@ -29,7 +30,7 @@ function enterFullscreen() {
   if (!stage.requestFullscreen) return refused('this browser offers none');
   stage.requestFullscreen({navigationUI: 'hide'}).then(() => {
     if (navigator.keyboard && navigator.keyboard.lock)
-      navigator.keyboard.lock([ESCAPE]).catch(() => {});
+      navigator.keyboard.lock([ESCAPE]).then(() => (escapeLocked = true), () => {});
   }, (error) => refused(error.message));
 }
 
@@ -46,6 +47,7 @@ function ask() {
     };
     const keyOf = (event) => (event.key.length === 1 ? event.key.toLowerCase() : event.key);
     dialog.addEventListener('cancel', (event) => event.preventDefault());
+    dialog.addEventListener('close', () => resolve(false)); // closed by the browser: No
     dialog.addEventListener('keydown', (event) => {
       const key = keyOf(event);
       if (FOCUS_KEYS.includes(key)) (document.activeElement === yes ? no : yes).focus();
@@ -98,7 +100,8 @@ function measureFromPaintedBox() {
   };
 }
 
-// An Escape whose press the browser took to leave full screen is not the person's quit.
+// An Escape whose press the browser took to leave full screen is not the person's quit; under
+// Keyboard Lock every Escape is, even one held until the browser leaves full screen.
 function keepBrowsersEscape() {
   addEventListener('keydown', (event) => {
     if (event.key === ESCAPE) escapeHeld = true;
@@ -109,7 +112,8 @@ function keepBrowsersEscape() {
     escapeHeld = escapeLeftFull = false;
   }, true);
   document.addEventListener('fullscreenchange', () => {
-    if (!document.fullscreenElement && escapeHeld) escapeLeftFull = true;
+    if (!document.fullscreenElement && escapeHeld && !escapeLocked) escapeLeftFull = true;
+    if (!document.fullscreenElement) escapeLocked = false;
     place();
   });
 }
