@@ -20,6 +20,7 @@ const no = document.getElementById('no');
 let escapeHeld = false;      // the page saw Escape go down
 let escapeLeftFull = false;  // the browser used that Escape to leave full screen
 let escapeLocked = false;    // Keyboard Lock gives every Escape in full screen to the page
+let broken = false;          // a failure has been shown: the first says what happened
 
 function say(text) {
   message.textContent += (message.textContent ? '\n' : '') + text;
@@ -120,6 +121,8 @@ function keepBrowsersEscape() {
 
 // Before the program runs a failure means its files did not load; after, that it broke.
 function failed(why) {
+  if (broken) return;
+  broken = true;
   if (document.body.dataset.status) say(`zavit stopped: ${why}`);
   else say(`zavit's files failed to load: ${why}.`);
 }
@@ -142,9 +145,9 @@ function start() {
     files: {},
     filesRead: sprite.then((bytes) => bytes && (Module.files[SPRITE] = new Uint8Array(bytes))),
     print: (text) => console.log(text),
-    printErr: (text) => {
+    printErr: (text) => { // the program's own lines once it runs; the loader's on the console
       console.error(text);
-      say(text);
+      if (document.body.dataset.status) say(text);
     },
     started: () => (document.body.dataset.status = 'running'),
     onExit: ended,
