@@ -21,8 +21,14 @@ LOAD, LOST = 'Unable to load "zavit.bmp": ', 'Lost the connection to the X displ
 REFUSED = 'Unable to set 320x240 video: refused 320x240x32, flags '   # refuse_video_mode.cpp
 WMS = {'openbox': 'openbox', 'metacity': 'metacity', 'i3': 'i3 -c i3.conf', 'fluxbox': 'fluxbox',
        'xfwm4': 'dbus-run-session -- xfwm4', 'none': ''}   # xfwm4's bus ends with it
+WAYLAND = {'mutter': 'mutter --wayland --headless --virtual-monitor 1024x768 --sm-disable', 'kwin':
+           './kwin_wayland --virtual --xwayland --width 1024 --height 768 --scale {}', 'sway': 'unshare'
+           ' --user --map-user=65534 --map-group=65534 sway -c sway.conf'}   # sway refuses root;
+# kwin copied without its file capabilities, which a container may not grant
+WMS.update({wm: 'dbus-run-session -- ' + WAYLAND[wm] for wm in WAYLAND})   # each under its own bus
 WM_FILES = {'i3.conf': '# i3 config file (v4)\n', '.fluxbox/init': 'session.configVersion: 13\n',
-            '.fluxbox/overlay': 'background: none\n'}   # no wallpaper helper left behind
+            '.fluxbox/overlay': 'background: none\n',   # no wallpaper helper left behind
+            'sway.conf': 'xwayland enable\noutput HEADLESS-1 resolution 1024x768 scale {}\n'}
 # Image and settings; the answer; what must be seen; how it ends; status; the last line on
 # stderr starts; where: all (every manager, both builds), openbox (both builds), x11 (openbox).
 ROWS = [('sprite', 'Return', 'sprites', 'Escape held', 0, '', 'all'),
@@ -139,20 +145,33 @@ def seen_through(opts, w, x, y):   # the sprite under the mouse at X, Y shows ot
 
 
 @contextlib.contextmanager
-def x_session(wm, windows):   # Xvfb and the manager WM; for --windows, Wine's server warmed up
-    home, procs = tempfile.mkdtemp(), []
+def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XWayland at SCALE;
+    home, procs = tempfile.mkdtemp(), []   # for --windows, Wine's server warmed up
     def spawn(command, **options):
         procs.append(subprocess.Popen(command.split(), stderr=subprocess.DEVNULL,
                                       start_new_session=True, **options))
         return procs[-1]
     try:
-        number = spawn('Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp',
-                       stdout=subprocess.PIPE).stdout.readline().decode().strip()
-        env, d = dict(os.environ, DISPLAY=':' + number), display.Display(':' + number)
         os.mkdir(home + '/.fluxbox')
         for name, text in WM_FILES.items():
-            open(os.path.join(home, name), 'w').write(text)
-        manager = WMS[wm] and spawn(WMS[wm], cwd=home, env=dict(env, HOME=home, XDG_RUNTIME_DIR=home))
+            open(os.path.join(home, name), 'w').write(text.format(scale))
+        env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=home, WLR_BACKENDS='headless',
+                   WLR_RENDERER='pixman', WLR_HEADLESS_OUTPUTS='1', WLR_LIBINPUT_NO_DEVICES='1')
+        shutil.copy(shutil.which('kwin_wayland') or '/', home) if wm == 'kwin' else None
+        manager = wm in WAYLAND and spawn(WMS[wm].format(scale), cwd=home, env=env)
+        number = manager and poll(lambda: min(os.listdir(
+            '/tmp/.X11-unix'), key=lambda n: (len(n), n), default='')[1:], 'no X') \
+            or spawn('Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp',
+                     stdout=subprocess.PIPE).stdout.readline().decode().strip()
+        def connect():   # with the key mutter or kwin wrote for their XWayland, once written
+            auth = glob.glob(home + '/.mutter-Xwaylandauth.*') + glob.glob(home + '/xauth_*')
+            os.environ['XAUTHORITY'] = env['XAUTHORITY'] = (auth or [''])[0]
+            with contextlib.suppress(error.DisplayError):
+                return display.Display(':' + number)
+        env['DISPLAY'], d = ':' + number, poll(connect, 'no X')
+        subprocess.run(['xrdb', '-merge'], input=b'Xft.dpi: 192\n', env=env) if wm == 'kwin' and \
+            scale > 1 else None   # as Plasma tells X programs its scale
+        manager = manager or WMS[wm] and spawn(WMS[wm], cwd=home, env=env)
         root, probe = d.screen().root, d.screen().root.create_window(0, 0, 1, 1, 0, 0)
         poll(lambda: not manager or manager.poll() is None and prop(root, '_NET_SUPPORTING_WM_CHECK')
              and (probe.map() or probe.get_attributes().map_state == X.IsViewable), f'no {wm}')
@@ -293,6 +312,7 @@ def main():
     parser.add_argument('--windows', action='store_true')
     parser.add_argument('--beside', action='append', default=[])
     parser.add_argument('--classic', action='store_true')
+    parser.add_argument('--scale', type=int, default=1)
     parser.add_argument('--first', type=int, help='run only the first FIRST cases')
     parser.add_argument('command', nargs='+')
     opts, failed = parser.parse_args(), 0
@@ -301,7 +321,13 @@ def main():
     opts.sprite = {(x, 15 - y): p for y in range(16) for x in range(16)
                    if (p := data[54 + y * 48 + x * 3:][:3]) != WHITE}
     rows = [row for row in ROWS if runs_here(opts, row)][:opts.first]
-    with tempfile.TemporaryDirectory() as cases, x_session(opts.wm, opts.windows) as session:
+    if opts.wm in WAYLAND and 'ZAVIT_OWN_NET' not in os.environ:   # XWayland's abstract sockets
+        os.execvpe('unshare', ['unshare', '-nmpf', '--kill-child', sys.executable, *sys.argv], dict(
+            os.environ, ZAVIT_OWN_NET='1'))   # and the socket folder its own, all ended with it
+    if opts.wm in WAYLAND:
+        os.makedirs('/tmp/.X11-unix', exist_ok=True)
+        subprocess.run('mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix'.split(), check=True)
+    with tempfile.TemporaryDirectory() as cases, x_session(opts.wm, opts.windows, opts.scale) as session:
         for setting, *row, _ in rows:
             name = ' -> '.join(filter(None, map(str, [os.path.basename(setting)] + row[:4])))
             folder = tempfile.mkdtemp(dir=cases)
