@@ -30,11 +30,13 @@ WM_FILES = {'i3.conf': '# i3 config file (v4)\n', '.fluxbox/init': 'session.conf
             '.fluxbox/overlay': 'background: none\n',   # no wallpaper helper left behind
             'sway.conf': 'xwayland enable\noutput HEADLESS-1 resolution 1024x768 scale {}\n'}
 # Image and settings; the answer; what must be seen; how it ends; status; the last line on
-# stderr starts; where: all (every manager, both builds), openbox (both builds), x11 (openbox).
+# stderr starts; where: all (every manager, both builds), managers (every manager, not for
+# --windows), openbox (both builds), x11 (openbox).
 ROWS = [('sprite', 'Return', 'sprites', 'Escape held', 0, '', 'all'),
         ('sprite', 'y', 'full screen', 'Escape', 0, '', 'all'),
         ('sprite', 'n', 'window', 'close request', 0, '', 'all'),
         ('sprite', 'Escape', 'window', 'Escape', 0, '', 'all'),
+        ('sprite', 'Return, xmessage focused', 'window', 'Escape', 0, '', 'managers'),
         ('sprite', 'Tab Return', 'full screen', 'Escape', 0, '', 'openbox'),
         ('sprite', 'click Yes', 'full screen', 'Escape', 0, '', 'x11'),
         ('sprite', 'close request', 'window', 'Escape', 0, '', 'openbox'),
@@ -77,11 +79,16 @@ def prop(w, name):
     return getattr(w.get_full_property(w.display.get_atom(name), X.AnyPropertyType), 'value', [])
 
 
-def find(w, title):   # the viewable window named exactly TITLE at or under W
-    if title.encode() in (prop(w, 'WM_NAME'), prop(w, '_NET_WM_NAME')) and \
-            w.get_attributes().map_state == X.IsViewable:
-        return w
-    return next(filter(None, (find(child, title) for child in w.query_tree().children)), None)
+def find(w, title):   # the deepest viewable window named exactly TITLE at or under W: not a frame
+    return next(filter(None, (find(child, title) for child in w.query_tree().children)), None) or \
+        title.encode() in (prop(w, 'WM_NAME'), prop(w, '_NET_WM_NAME')) and \
+        w.get_attributes().map_state == X.IsViewable and w or None
+
+
+def level(w):   # where W's top-level window lies in the stack, from the bottom
+    while (tree := w.query_tree()).parent != tree.root:
+        w = tree.parent
+    return tree.root.query_tree().children.index(w)
 
 
 def size(w):
@@ -223,7 +230,7 @@ def start(opts, env, folder, setting, answer):   # the program in FOLDER, its im
                                 start_new_session=True)
 
 
-def answer_question(opts, d, proc, folder, answer):
+def answer_question(opts, d, proc, folder, answer, below):
     if answer.startswith('typed'):
         poll(lambda: 'Notice: Full Scrren? [y/N] ' in said(opts, folder), 'no question', proc)
         return proc.communicate(answer.split('"')[1].encode() + b'\n', WAIT)
@@ -233,6 +240,7 @@ def answer_question(opts, d, proc, folder, answer):
     assert not find(d.screen().root, 'ZAVIT'), 'a window before the answer'
     assert opts.windows or size(question) == DIALOG and d.get_atom('_NET_WM_WINDOW_TYPE_DIALOG') \
         in prop(question, '_NET_WM_WINDOW_TYPE'), 'the question is not a dialog'
+    assert not below or poll(lambda: level(question) > level(below), 'the question is behind', proc)
     if answer == 'click Yes':
         fake(d, X.ButtonPress, w=question, x=YES[0], y=YES[1])
         return fake(d, X.ButtonRelease)
@@ -266,12 +274,24 @@ def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its shar
     return w
 
 
+def focus_other(opts, env, d):   # another window, a person's terminal say, clicked: it has the keys
+    other = subprocess.Popen('xmessage -geometry 1024x768+0+0 elsewhere'.split(), env=env,
+                             start_new_session=True)
+    w = poll(lambda: find(d.screen().root, 'xmessage'), 'no xmessage', other)
+    poll(lambda: keyboard(d, w) or (w.set_input_focus(X.RevertToParent, X.CurrentTime) if opts.wm
+         == 'none' else fake(d, X.ButtonPress, w=w, x=500, y=300) or fake(d, X.ButtonRelease)),
+         'xmessage does not take the keyboard', other)
+    return other, w
+
+
 def run_case(opts, session, folder, setting, answer, seen, end, status, last):
     env, d, xvfb = session
+    other, below = focus_other(opts, env, d) if 'focused' in answer else (None, None)
     proc = start(opts, env, folder, setting, answer)
     try:
-        answer_question(opts, d, proc, folder, answer)
+        answer_question(opts, d, proc, folder, answer.split(',')[0], below)
         w = seen and check_window(opts, d, proc, seen)
+        assert not below or poll(lambda: level(w) > level(below), 'the window is behind', proc)
         if seen.endswith('seen through'):   # the others gather under the sprite-shaped image
             fake(d, None, w=w, x=POINTS[-1][0], y=POINTS[-1][1])
             poll(lambda: seen_through(opts, w, *POINTS[-1]), 'its white hides the others', proc)
@@ -284,8 +304,8 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
         elif end == 'close request':
             close(w)
         elif end:   # Escape, maybe held: only its release quits
-            poll(lambda: keyboard(d, w) or w.set_input_focus(X.RevertToParent, X.CurrentTime),
-                 'cannot focus the window', proc)
+            poll(lambda: keyboard(d, w) or not other and w.set_input_focus(X.RevertToParent,
+                 X.CurrentTime), 'the window does not take the keyboard', proc)
             fake(d, X.KeyPress, 'Escape')
             time.sleep(HOLD * (end == 'Escape held'))
             assert proc.poll() is None, 'Escape quit before its release'
@@ -298,11 +318,12 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
         assert lines[-1].startswith(last), f'the last line on stderr is not "{last}..."'
     finally:
         stop(proc)
+        other and stop(other)
 
 
 def runs_here(opts, row):   # full screen is a window manager's to give
     where, seen = row[-1], row[2]
-    here = where == 'all' or opts.wm == 'openbox' and (where == 'openbox' or not opts.windows)
+    here = where == 'all' or where == 'managers' and not opts.windows or opts.wm == 'openbox' and (where == 'openbox' or not opts.windows)
     return here and (opts.wm != 'none' or seen != 'full screen')
 
 
