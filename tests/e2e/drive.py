@@ -21,9 +21,10 @@ LOAD, LOST = 'Unable to load "zavit.bmp": ', 'Lost the connection to the X displ
 REFUSED = 'Unable to set 320x240 video: refused 320x240x32, flags '   # refuse_video_mode.cpp
 WMS = {'openbox': 'openbox', 'metacity': 'metacity', 'i3': 'i3 -c i3.conf', 'fluxbox': 'fluxbox',
        'xfwm4': 'dbus-run-session -- xfwm4', 'none': ''}   # xfwm4's bus ends with it
+NOBODY = 'setpriv --reuid 65534 --regid 65534 --clear-groups '
 WAYLAND = {'mutter': 'mutter --wayland --headless --virtual-monitor 1024x768 --sm-disable', 'kwin':
-           './kwin_wayland --virtual --xwayland --width 1024 --height 768 --scale {}', 'sway': 'unshare'
-           ' --user --map-user=65534 --map-group=65534 sway -c sway.conf'}   # sway refuses root;
+           './kwin_wayland --virtual --xwayland --width 1024 --height 768 --scale {}', 'sway': NOBODY +
+           'sway -c sway.conf'}   # sway 1.7 refuses root;
 # kwin copied without its file capabilities, which a container may not grant
 WMS.update({wm: 'dbus-run-session -- ' + WAYLAND[wm] for wm in WAYLAND})   # each under its own bus
 WM_FILES = {'i3.conf': '# i3 config file (v4)\n', '.fluxbox/init': 'session.configVersion: 13\n',
@@ -165,6 +166,7 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
         env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=home, WLR_BACKENDS='headless',
                    WLR_RENDERER='pixman', WLR_HEADLESS_OUTPUTS='1', WLR_LIBINPUT_NO_DEVICES='1')
         shutil.copy(shutil.which('kwin_wayland') or '/', home) if wm == 'kwin' else None
+        os.chown(home, 65534, -1) if wm == 'sway' else None
         manager = wm in WAYLAND and spawn(WMS[wm].format(scale), cwd=home, env=env)
         number = manager and poll(lambda: min(os.listdir(
             '/tmp/.X11-unix'), key=lambda n: (len(n), n), default='')[1:], 'no X') \
@@ -173,9 +175,12 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
         def connect():   # with the key mutter or kwin wrote for their XWayland, once written
             auth = glob.glob(home + '/.mutter-Xwaylandauth.*') + glob.glob(home + '/xauth_*')
             os.environ['XAUTHORITY'] = env['XAUTHORITY'] = (auth or [''])[0]
+            subprocess.run((NOBODY + 'xhost +si:localuser:root').split(), env=env, capture_output=
+                           True) if wm == 'sway' else None   # its XWayland lets in its own user
             with contextlib.suppress(error.DisplayError):
                 return display.Display(':' + number)
-        env['DISPLAY'], d = ':' + number, poll(connect, 'no X')
+        env['DISPLAY'] = ':' + number
+        d = poll(connect, 'no X')
         subprocess.run(['xrdb', '-merge'], input=b'Xft.dpi: 192\n', env=env) if wm == 'kwin' and \
             scale > 1 else None   # as Plasma tells X programs its scale
         manager = manager or WMS[wm] and spawn(WMS[wm], cwd=home, env=env)
@@ -192,6 +197,9 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
             subprocess.run('wineserver -k', shell=True, env=env, stderr=subprocess.DEVNULL)
         for proc in reversed(procs):
             stop(proc)
+        for name in os.listdir('/tmp/.X11-unix') if wm in WAYLAND else []:   # our XWayland's
+            with contextlib.suppress(FileNotFoundError):   # locks, left by a namespace's end
+                os.remove(f'/tmp/.X{name[1:]}-lock')
         shutil.rmtree(home, ignore_errors=True)
 
 
@@ -343,8 +351,10 @@ def main():
                    if (p := data[54 + y * 48 + x * 3:][:3]) != WHITE}
     rows = [row for row in ROWS if runs_here(opts, row)][:opts.first]
     if opts.wm in WAYLAND and 'ZAVIT_OWN_NET' not in os.environ:   # XWayland's abstract sockets
-        os.execvpe('unshare', ['unshare', '-nmpf', '--kill-child', sys.executable, *sys.argv], dict(
-            os.environ, ZAVIT_OWN_NET='1'))   # and the socket folder its own, all ended with it
+        chroot = subprocess.run('unshare -m true'.split(), stderr=subprocess.DEVNULL).returncode
+        os.execvpe('unshare', ['unshare', '-nmpf', '--kill-child', '--propagation', 'unchanged' if
+                   chroot else 'private', sys.executable, *sys.argv], dict(os.environ, ZAVIT_OWN_NET=
+                   '1'))   # the socket folder its own too, all ended with it; a chroot's is private
     if opts.wm in WAYLAND:
         os.makedirs('/tmp/.X11-unix', exist_ok=True)
         subprocess.run('mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix'.split(), check=True)
