@@ -1,13 +1,18 @@
 // Presentation on X11, where sdl12-compat puts SDL 1.2 on SDL 2: the renderer, the
-// framebuffer and the scaling, chosen for what the display can do.
+// framebuffer and the scaling, chosen for what the display and the desktop ask.
 #include "../presentation.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xresource.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 // Server extensions through which OpenGL reaches a GPU: Mesa's DRI3 and DRI2, NVIDIA's NV-GLX.
 const char *const GPU_EXTENSIONS[] = {"DRI3", "DRI2", "NV-GLX"};
+const double BASE_DPI = 96.0;   // X resolution at which a program draws at its own size
+const double SCALED_DPI = 192.0; // from here a desktop asks X programs to scale themselves
+const int FACTOR_TEXT_MAX = 16;  // room for a scale factor written out
 
 // A server with none of the extensions gets OpenGL drawn on the CPU.
 static bool display_has_gpu()
@@ -26,6 +31,47 @@ static bool display_has_gpu()
     return found;
 }
 
+// Reads Xft.dpi from the X resources, as toolkits do; 0 where none is set.
+static double resource_dpi(Display *display)
+{
+    const char *resources = XResourceManagerString(display);
+    if (!resources)
+        return 0.0;
+    XrmInitialize();
+    XrmDatabase database = XrmGetStringDatabase(resources);
+    char *type = NULL;
+    XrmValue value = {};
+    double dpi = 0.0;
+    if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr)
+        dpi = atof(value.addr);
+    XrmDestroyDatabase(database);
+    return dpi;
+}
+
+// A desktop that scales X programs itself (GNOME, sway) leaves Xft.dpi low; Plasma at 2x
+// sets it to 192 and leaves the scaling to each program, by the whole factor nearest.
+int desktop_scale()
+{
+    Display *display = XOpenDisplay(NULL);
+    if (!display)
+        return 1;
+    double dpi = resource_dpi(display);
+    XCloseDisplay(display);
+    return dpi >= SCALED_DPI ? static_cast<int>(dpi / BASE_DPI + 0.5) : 1;
+}
+
+// The window at the desktop's scale, sharp by whole pixels; the picture stays 320 x 240.
+static void scale_window()
+{
+    int scale = desktop_scale();
+    if (scale == 1 || getenv("SDL12COMPAT_WINDOW_SCALING"))
+        return;
+    char factor[FACTOR_TEXT_MAX];
+    snprintf(factor, sizeof factor, "%d", scale);
+    setenv("SDL12COMPAT_WINDOW_SCALING", factor, 1);
+    setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
+}
+
 // SDL 2 presents through OpenGL by default, which without a GPU means a software GL
 // context that costs more per frame, at start-up and in memory than the window it shows.
 // A 320 x 240 window needs no scaling: SDL's software renderer presents it directly.
@@ -37,6 +83,8 @@ void choose_presentation(bool fullscreen)
 {
     if (fullscreen)
         setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
+    else
+        scale_window();
     if (fullscreen && display_has_gpu())
         return;
     setenv("SDL_RENDER_DRIVER", "software", 0);

@@ -128,11 +128,11 @@ def centred(d):   # the middle 320 x 240 pixels of the screen, if it is black ar
     return shot.count(BLACK) - inside.count(BLACK) == len(shot) - len(inside) and inside
 
 
-def sprite_missing(opts, w, x, y):   # what W shows wrong of the sprite under the mouse at X, Y
-    shot, (width, height) = pixels(w), WINDOW
+def sprite_missing(opts, w, x, y):   # what W shows wrong of the sprite under the mouse at X, Y,
+    shot, (width, height), z = pixels(w), WINDOW, opts.zoom   # each pixel a block at a zoom
     wrong = [f'({x - 8 + dx},{y - 8 + dy})' for (dx, dy), want in opts.sprite.items()
-             if 0 <= x - 8 + dx < width and 0 <= y - 8 + dy < height and
-             shot[(y - 8 + dy) * width + x - 8 + dx] != want]
+             if 0 <= x - 8 + dx < width and 0 <= y - 8 + dy < height and {want} != {shot[(
+                 (y - 8 + dy) * z + k) * width * z + (x - 8 + dx) * z + k] for k in (0, z - 1)}]
     return wrong[:3] + ['mostly not white'] * (shot.count(WHITE) < len(shot) / 4)
 
 
@@ -246,11 +246,14 @@ def answer_question(opts, d, proc, folder, answer, below):
         return None
     question = poll(lambda: find(d.screen().root, 'Notice'), 'no question', proc)
     assert not find(d.screen().root, 'ZAVIT'), 'a window before the answer'
-    assert opts.windows or size(question) == DIALOG and d.get_atom('_NET_WM_WINDOW_TYPE_DIALOG') \
-        in prop(question, '_NET_WM_WINDOW_TYPE'), 'the question is not a dialog'
+    z, wide, shot = opts.zoom, DIALOG[0] * opts.zoom, pixels(question)
+    assert opts.windows or size(question) == (wide, DIALOG[1] * z) and d.get_atom(
+        '_NET_WM_WINDOW_TYPE_DIALOG') in prop(question, '_NET_WM_WINDOW_TYPE'), 'not a dialog'
+    assert opts.windows or sum(BLACK in shot[r * wide:][:wide] for r in range(50 * z)) >= 6 * z, \
+        "the question's text is not at the desktop's scale"   # its rows above the buttons
     assert not below or poll(lambda: level(question) > level(below), 'the question is behind', proc)
     if answer == 'click Yes':
-        fake(d, X.ButtonPress, w=question, x=YES[0], y=YES[1])
+        fake(d, X.ButtonPress, w=question, x=YES[0] * z, y=YES[1] * z)
         return fake(d, X.ButtonRelease)
     if answer == 'close request':
         return close(question)
@@ -265,7 +268,8 @@ def answer_question(opts, d, proc, folder, answer, below):
 def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its sharpness
     full, state = seen == 'full screen', d.get_atom('_NET_WM_STATE_FULLSCREEN')
     w = poll(lambda: (w := find(d.screen().root, 'ZAVIT')) and (state in prop(w, '_NET_WM_STATE')
-             or full and opts.classic) == full and (full or size(w) == WINDOW) and w, 'no ' + seen, proc)
+             or full and opts.classic) == full and (full or size(w) == (WINDOW[0] * opts.zoom,
+             WINDOW[1] * opts.zoom)) and w, 'no ' + seen, proc)
     if full and opts.classic:   # classic SDL's own: the picture as it is, centred on black
         shown = poll(lambda: (c := centred(d)) and set(opts.sprite.values()) & set(c) and c,
                      'no picture centred on black', proc)
@@ -275,7 +279,7 @@ def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its shar
         blurred = set(pixels(w)) - set(opts.sprite.values()) - {WHITE, BLACK}
         assert not blurred, f'blurred: {len(blurred)} colours not in the sprite'
     for x, y in POINTS if seen == 'sprites' else []:
-        fake(d, None, w=w, x=x, y=y)
+        fake(d, None, w=w, x=x * opts.zoom, y=y * opts.zoom)
         poll(lambda: not sprite_missing(opts, w, x, y), f'no sprite at {x},{y}', proc)
     for _ in range(20 if seen == 'sprites' else 0):
         assert not (wrong := sprite_missing(opts, w, x, y)), f'the sprite is covered: {wrong}'
@@ -332,7 +336,8 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
 def runs_here(opts, row):   # full screen is a window manager's to give
     where, seen = row[-1], row[2]
     here = where == 'all' or where == 'managers' and not opts.windows or opts.wm == 'openbox' and (where == 'openbox' or not opts.windows)
-    return here and (opts.wm != 'none' or seen != 'full screen')
+    return (here or opts.scale > 1 and row[1] == 'click Yes') and (opts.wm != 'none' or
+                                                                 seen != 'full screen')
 
 
 def main():
@@ -345,11 +350,15 @@ def main():
     parser.add_argument('--first', type=int, help='run only the first FIRST cases')
     parser.add_argument('command', nargs='+')
     opts, failed = parser.parse_args(), 0
+    opts.zoom = opts.scale if opts.wm == 'kwin' else 1   # where the program scales itself
     opts.command[0] = os.path.abspath(opts.command[0]) if '/' in opts.command[0] else opts.command[0]
     data = open(SPRITE, 'rb').read()   # its non-white pixels by place, as the screen stores them
     opts.sprite = {(x, 15 - y): p for y in range(16) for x in range(16)
                    if (p := data[54 + y * 48 + x * 3:][:3]) != WHITE}
     rows = [row for row in ROWS if runs_here(opts, row)][:opts.first]
+    if missing := [p for p in ['Xwayland', opts.wm.replace('kwin', 'kwin_wayland')] if opts.wm in
+                   WAYLAND and not shutil.which(p)]:
+        return print(f'skipped: the rows under {opts.wm}, without {missing[0]}') or 77
     if opts.wm in WAYLAND and 'ZAVIT_OWN_NET' not in os.environ:   # XWayland's abstract sockets
         chroot = subprocess.run('unshare -m true'.split(), stderr=subprocess.DEVNULL).returncode
         os.execvpe('unshare', ['unshare', '-nmpf', '--kill-child', '--propagation', 'unchanged' if
