@@ -5,12 +5,13 @@
 #include <X11/Xlib.h>
 #include <X11/Xresource.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 // Server extensions through which OpenGL reaches a GPU: Mesa's DRI3 and DRI2, NVIDIA's NV-GLX.
 const char *const GPU_EXTENSIONS[] = {"DRI3", "DRI2", "NV-GLX"};
-const double BASE_DPI = 96.0;   // X resolution at which a program draws at its own size
+const double BASE_DPI = 96.0;    // X resolution at which a program draws at its own size
 const double SCALED_DPI = 192.0; // from here a desktop asks X programs to scale themselves
 const int FACTOR_TEXT_MAX = 16;  // room for a scale factor written out
 
@@ -57,19 +58,20 @@ int desktop_scale()
         return 1;
     double dpi = resource_dpi(display);
     XCloseDisplay(display);
-    return dpi >= SCALED_DPI ? static_cast<int>(dpi / BASE_DPI + 0.5) : 1;
+    return dpi >= SCALED_DPI ? static_cast<int>(lround(dpi / BASE_DPI)) : 1;
 }
 
-// The window at the desktop's scale, sharp by whole pixels; the picture stays 320 x 240.
-static void scale_window()
+// The window at the desktop's scale, unless the person chose one; the picture stays 320 x 240.
+// True when it is scaled.
+static bool scale_window()
 {
     int scale = desktop_scale();
     if (scale == 1 || getenv("SDL12COMPAT_WINDOW_SCALING"))
-        return;
+        return false;
     char factor[FACTOR_TEXT_MAX];
     snprintf(factor, sizeof factor, "%d", scale);
     setenv("SDL12COMPAT_WINDOW_SCALING", factor, 1);
-    setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
+    return true;
 }
 
 // SDL 2 presents through OpenGL by default, which without a GPU means a software GL
@@ -78,13 +80,12 @@ static void scale_window()
 // Full screen scales the picture up: a GPU does that for next to nothing, and without
 // one SDL's software renderer does it for a third of what software OpenGL costs.
 // Scaled by whole blocks of pixels, full screen looks as sharp as a 320 x 240 mode and
-// costs half what smoothing does. A variable the person has already set wins.
+// costs half what smoothing does; so does a window at the desktop's scale. A variable the
+// person has already set wins.
 void choose_presentation(bool fullscreen)
 {
-    if (fullscreen)
+    if (fullscreen || scale_window())
         setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
-    else
-        scale_window();
     if (fullscreen && display_has_gpu())
         return;
     setenv("SDL_RENDER_DRIVER", "software", 0);

@@ -26,7 +26,7 @@ const int NO_LEFT = YES_LEFT + BUTTON_W + BUTTON_GAP;
 const int FOCUS_INSET = 2;     // the focused button's inner frame lies this far inside
 const int FALLBACK_CHAR_W = 6; // text width per character when no font loads
 const int LINE_W = 1;          // the frames' lines
-const int FONT_NAME_MAX = 64;   // room for a font's name with its size
+const int FONT_NAME_MAX = 64;  // room for a font's name with its size
 // Fonts to try in turn, by name and size at 1x; every X server has "fixed".
 struct FontChoice {
     const char *name;
