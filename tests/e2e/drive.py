@@ -21,18 +21,22 @@ LOAD, LOST = 'Unable to load "zavit.bmp": ', 'Lost the connection to the X displ
 REFUSED = 'Unable to set 320x240 video: refused 320x240x32, flags '   # refuse_video_mode.cpp
 WMS = {'openbox': 'openbox', 'metacity': 'metacity', 'i3': 'i3 -c i3.conf', 'fluxbox': 'fluxbox',
        'xfwm4': 'dbus-run-session -- xfwm4', 'none': ''}   # xfwm4's bus ends with it
-NOBODY = 'setpriv --reuid 65534 --regid 65534 --clear-groups '
 WAYLAND = {'mutter': 'mutter --wayland --headless --virtual-monitor 1024x768 --sm-disable', 'kwin':
-           './kwin_wayland --virtual --xwayland --width 1024 --height 768 --scale {}', 'sway': NOBODY +
-           'sway -c sway.conf'}   # sway 1.7 refuses root;
-# kwin copied without its file capabilities, which a container may not grant
+           './kwin_wayland --virtual --xwayland --width 1024 --height 768 --scale {}', 'sway': 'setpriv'
+           ' --reuid 65534 --regid 65534 --clear-groups env WLR_BACKENDS=headless WLR_RENDERER=pixman'
+           ' WLR_HEADLESS_OUTPUTS=1 WLR_LIBINPUT_NO_DEVICES=1 sway -c sway.conf'}   # sway 1.7 refuses
+# root; kwin copied without file capabilities. Own namespaces: XWayland's abstract sockets
+OWN_X = 'mount --make-rprivate / 2>/dev/null; mkdir -p /tmp/.X11-unix && mount -t tmpfs tmpfs ' \
+    '/tmp/.X11-unix -o mode=1777 && "$@"; s=$? && cd /tmp/.X11-unix && for x in X*; do [ -S "$x" ' \
+    '] && rm -f "../.$x-lock"; done; exit $s'
 WMS.update({wm: 'dbus-run-session -- ' + WAYLAND[wm] for wm in WAYLAND})   # each under its own bus
 WM_FILES = {'i3.conf': '# i3 config file (v4)\n', '.fluxbox/init': 'session.configVersion: 13\n',
             '.fluxbox/overlay': 'background: none\n',   # no wallpaper helper left behind
-            'sway.conf': 'xwayland enable\noutput HEADLESS-1 resolution 1024x768 scale {}\n'}
+            'sway.conf': 'xwayland enable\noutput HEADLESS-1 resolution 1024x768 scale {}\n'
+                         'exec xhost +si:localuser:root >/dev/null\n'}
 # Image and settings; the answer; what must be seen; how it ends; status; the last line on
-# stderr starts; where: all (every manager, both builds), managers (every manager, not for
-# --windows), openbox (both builds), x11 (openbox).
+# stderr starts; where: all (every manager, both builds; managers: not --windows), openbox (both
+# builds), x11 (openbox).
 ROWS = [('sprite', 'Return', 'sprites', 'Escape held', 0, '', 'all'),
         ('sprite', 'y', 'full screen', 'Escape', 0, '', 'all'),
         ('sprite', 'n', 'window', 'close request', 0, '', 'all'),
@@ -87,9 +91,8 @@ def find(w, title):   # the deepest viewable window named exactly TITLE at or un
 
 
 def level(w):   # where W's top-level window lies in the stack, from the bottom
-    while (tree := w.query_tree()).parent != tree.root:
-        w = tree.parent
-    return tree.root.query_tree().children.index(w)
+    tree = w.query_tree()
+    return level(tree.parent) if tree.parent != tree.root else tree.root.query_tree().children.index(w)
 
 
 def size(w):
@@ -163,24 +166,19 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
         os.mkdir(home + '/.fluxbox')
         for name, text in WM_FILES.items():
             open(os.path.join(home, name), 'w').write(text.format(scale))
-        env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=home, WLR_BACKENDS='headless',
-                   WLR_RENDERER='pixman', WLR_HEADLESS_OUTPUTS='1', WLR_LIBINPUT_NO_DEVICES='1')
+        env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=home)
         shutil.copy(shutil.which('kwin_wayland') or '/', home) if wm == 'kwin' else None
         os.chown(home, 65534, -1) if wm == 'sway' else None
         manager = wm in WAYLAND and spawn(WMS[wm].format(scale), cwd=home, env=env)
-        number = manager and poll(lambda: min(os.listdir(
-            '/tmp/.X11-unix'), key=lambda n: (len(n), n), default='')[1:], 'no X') \
-            or spawn('Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp',
-                     stdout=subprocess.PIPE).stdout.readline().decode().strip()
+        number = manager and poll(lambda: min(os.listdir('/tmp/.X11-unix'), key=lambda n: (len(
+            n), n), default='')[1:], 'no X') or spawn('Xvfb -displayfd 1 -screen 0 1024x768x24 '
+            '-nolisten tcp', stdout=subprocess.PIPE).stdout.readline().decode().strip()
         def connect():   # with the key mutter or kwin wrote for their XWayland, once written
             auth = glob.glob(home + '/.mutter-Xwaylandauth.*') + glob.glob(home + '/xauth_*')
             os.environ['XAUTHORITY'] = env['XAUTHORITY'] = (auth or [''])[0]
-            subprocess.run((NOBODY + 'xhost +si:localuser:root').split(), env=env, capture_output=
-                           True) if wm == 'sway' else None   # its XWayland lets in its own user
             with contextlib.suppress(error.DisplayError):
                 return display.Display(':' + number)
-        env['DISPLAY'] = ':' + number
-        d = poll(connect, 'no X')
+        env['DISPLAY'], d = ':' + number, poll(connect, 'no X')
         subprocess.run(['xrdb', '-merge'], input=b'Xft.dpi: 192\n', env=env) if wm == 'kwin' and \
             scale > 1 else None   # as Plasma tells X programs its scale
         manager = manager or WMS[wm] and spawn(WMS[wm], cwd=home, env=env)
@@ -197,9 +195,6 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
             subprocess.run('wineserver -k', shell=True, env=env, stderr=subprocess.DEVNULL)
         for proc in reversed(procs):
             stop(proc)
-        for name in os.listdir('/tmp/.X11-unix') if wm in WAYLAND else []:   # our XWayland's
-            with contextlib.suppress(FileNotFoundError):   # locks, left by a namespace's end
-                os.remove(f'/tmp/.X{name[1:]}-lock')
         shutil.rmtree(home, ignore_errors=True)
 
 
@@ -287,12 +282,11 @@ def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its shar
 
 
 def focus_other(opts, env, d):   # another window, a person's terminal say, clicked: it has the keys
-    other = subprocess.Popen('xmessage -geometry 1024x768+0+0 elsewhere'.split(), env=env,
+    other = subprocess.Popen(['xmessage', '-geometry', '1024x768', 'elsewhere'], env=env,
                              start_new_session=True)
     w = poll(lambda: find(d.screen().root, 'xmessage'), 'no xmessage', other)
-    poll(lambda: keyboard(d, w) or (w.set_input_focus(X.RevertToParent, X.CurrentTime) if opts.wm
-         == 'none' else fake(d, X.ButtonPress, w=w, x=500, y=300) or fake(d, X.ButtonRelease)),
-         'xmessage does not take the keyboard', other)
+    poll(lambda: keyboard(d, w) or fake(d, X.ButtonPress, w=w, x=500, y=300) or fake(
+        d, X.ButtonRelease) or opts.wm == 'none' and w.set_input_focus(X.RevertToParent, 0), 'no keys')
     return other, w
 
 
@@ -335,7 +329,8 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
 
 def runs_here(opts, row):   # full screen is a window manager's to give
     where, seen = row[-1], row[2]
-    here = where == 'all' or where == 'managers' and not opts.windows or opts.wm == 'openbox' and (where == 'openbox' or not opts.windows)
+    here = where == 'all' or where == 'managers' and not opts.windows or opts.wm == 'openbox' and (
+        where == 'openbox' or not opts.windows)
     return (here or opts.scale > 1 and row[1] == 'click Yes') and (opts.wm != 'none' or
                                                                  seen != 'full screen')
 
@@ -356,17 +351,11 @@ def main():
     opts.sprite = {(x, 15 - y): p for y in range(16) for x in range(16)
                    if (p := data[54 + y * 48 + x * 3:][:3]) != WHITE}
     rows = [row for row in ROWS if runs_here(opts, row)][:opts.first]
-    if missing := [p for p in ['Xwayland', opts.wm.replace('kwin', 'kwin_wayland')] if opts.wm in
-                   WAYLAND and not shutil.which(p)]:
-        return print(f'skipped: the rows under {opts.wm}, without {missing[0]}') or 77
-    if opts.wm in WAYLAND and 'ZAVIT_OWN_NET' not in os.environ:   # XWayland's abstract sockets
-        chroot = subprocess.run('unshare -m true'.split(), stderr=subprocess.DEVNULL).returncode
-        os.execvpe('unshare', ['unshare', '-nmpf', '--kill-child', '--propagation', 'unchanged' if
-                   chroot else 'private', sys.executable, *sys.argv], dict(os.environ, ZAVIT_OWN_NET=
-                   '1'))   # the socket folder its own too, all ended with it; a chroot's is private
-    if opts.wm in WAYLAND:
-        os.makedirs('/tmp/.X11-unix', exist_ok=True)
-        subprocess.run('mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix'.split(), check=True)
+    if opts.wm in WAYLAND and not shutil.which({'kwin': 'kwin_wayland'}.get(opts.wm, opts.wm)):
+        return print(f'skipped: every row under {opts.wm}, not installed') or 77
+    if opts.wm in WAYLAND and not os.environ.get('ZAVIT_OWN_X'):   # a chroot's mounts are private
+        os.execvpe('unshare', ['unshare', '-nmpf', '--kill-child', '--propagation', 'unchanged', 'sh',
+                   '-c', OWN_X, 'sh', sys.executable, *sys.argv], dict(os.environ, ZAVIT_OWN_X='1'))
     with tempfile.TemporaryDirectory() as cases, x_session(opts.wm, opts.windows, opts.scale) as session:
         for setting, *row, _ in rows:
             name = ' -> '.join(filter(None, map(str, [os.path.basename(setting)] + row[:4])))
