@@ -23,9 +23,8 @@ WMS = {'openbox': 'openbox', 'metacity': 'metacity', 'i3': 'i3 -c i3.conf', 'flu
        'xfwm4': 'dbus-run-session -- xfwm4', 'none': ''}   # xfwm4's bus ends with it
 WAYLAND = {'mutter': 'mutter --wayland --headless --virtual-monitor 1024x768 --sm-disable', 'kwin':
            './kwin_wayland --virtual --xwayland --width 1024 --height 768 --scale {}', 'sway': 'setpriv'
-           ' --reuid 65534 --regid 65534 --clear-groups env WLR_BACKENDS=headless WLR_RENDERER=pixman'
-           ' WLR_HEADLESS_OUTPUTS=1 WLR_LIBINPUT_NO_DEVICES=1 sway -c sway.conf'}   # sway 1.7 refuses
-# root; kwin copied without file capabilities. Own namespaces: XWayland's abstract sockets
+           ' --reuid 65534 --regid 65534 --clear-groups env WLR_BACKENDS=headless sway -c sway.conf'}
+# sway 1.7 refuses root; kwin copied without file capabilities. Own namespaces: XWayland's sockets
 OWN_X = 'mount --make-rprivate / 2>/dev/null; mkdir -p /tmp/.X11-unix && mount -t tmpfs tmpfs ' \
     '/tmp/.X11-unix -o mode=1777 && "$@"; s=$? && cd /tmp/.X11-unix && for x in X*; do [ -S "$x" ' \
     '] && rm -f "../.$x-lock"; done; exit $s'
@@ -241,11 +240,10 @@ def answer_question(opts, d, proc, folder, answer, below):
         return None
     question = poll(lambda: find(d.screen().root, 'Notice'), 'no question', proc)
     assert not find(d.screen().root, 'ZAVIT'), 'a window before the answer'
-    z, wide, shot = opts.zoom, DIALOG[0] * opts.zoom, pixels(question)
-    assert opts.windows or size(question) == (wide, DIALOG[1] * z) and d.get_atom(
-        '_NET_WM_WINDOW_TYPE_DIALOG') in prop(question, '_NET_WM_WINDOW_TYPE'), 'not a dialog'
-    assert opts.windows or sum(BLACK in shot[r * wide:][:wide] for r in range(50 * z)) >= 6 * z, \
-        "the question's text is not at the desktop's scale"   # its rows above the buttons
+    z, wide, shot = opts.zoom, DIALOG[0] * opts.zoom, pixels(question)   # text: rows above buttons
+    assert opts.windows or size(question) == (wide, DIALOG[1] * z) and d.get_atom('_NET_WM_WINDOW_'
+        'TYPE_DIALOG') in prop(question, '_NET_WM_WINDOW_TYPE') and sum(BLACK in shot[r * wide:][
+        :wide] for r in range(50 * z)) >= 6 * z, "not a dialog at the desktop's scale"
     assert not below or poll(lambda: level(question) > level(below), 'the question is behind', proc)
     if answer == 'click Yes':
         fake(d, X.ButtonPress, w=question, x=YES[0] * z, y=YES[1] * z)
@@ -282,8 +280,7 @@ def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its shar
 
 
 def focus_other(opts, env, d):   # another window, a person's terminal say, clicked: it has the keys
-    other = subprocess.Popen(['xmessage', '-geometry', '1024x768', 'elsewhere'], env=env,
-                             start_new_session=True)
+    other = subprocess.Popen('xmessage -g 1024x768 elsewhere'.split(), env=env, start_new_session=1)
     w = poll(lambda: find(d.screen().root, 'xmessage'), 'no xmessage', other)
     poll(lambda: keyboard(d, w) or fake(d, X.ButtonPress, w=w, x=500, y=300) or fake(
         d, X.ButtonRelease) or opts.wm == 'none' and w.set_input_focus(X.RevertToParent, 0), 'no keys')
@@ -327,12 +324,11 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
         other and stop(other)
 
 
-def runs_here(opts, row):   # full screen is a window manager's to give
-    where, seen = row[-1], row[2]
-    here = where == 'all' or where == 'managers' and not opts.windows or opts.wm == 'openbox' and (
-        where == 'openbox' or not opts.windows)
-    return (here or opts.scale > 1 and row[1] == 'click Yes') and (opts.wm != 'none' or
-                                                                 seen != 'full screen')
+def runs_here(opts, row):   # full screen is a window manager's to give; at 2x, a click on Yes too
+    where, seen = row[-1].replace('managers', 'all' * (not opts.windows)), row[2]
+    here = where == 'all' or opts.wm == 'openbox' and (where == 'openbox' or not opts.windows)
+    return (here or opts.scale > 1 and row[1] == 'click Yes') and (opts.wm, seen) != ('none',
+                                                                                    'full screen')
 
 
 def main():
