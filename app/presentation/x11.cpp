@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 // Server extensions through which OpenGL reaches a GPU: Mesa's DRI3 and DRI2, NVIDIA's NV-GLX.
 const char *const GPU_EXTENSIONS[] = {"DRI3", "DRI2", "NV-GLX"};
@@ -74,6 +75,15 @@ static bool scale_window()
     return true;
 }
 
+// KDE frames Wayland windows itself, and there SDL 2.32's Wayland window, framed by libdecor,
+// never shows (a person may choose SDL_VIDEODRIVER=wayland): leave the frame to KDE.
+static void frame_by_desktop()
+{
+    const char *desktop = getenv("XDG_CURRENT_DESKTOP");
+    if (desktop && strstr(desktop, "KDE"))
+        setenv("SDL_VIDEO_WAYLAND_ALLOW_LIBDECOR", "0", 0);
+}
+
 // SDL 2 presents through OpenGL by default, which without a GPU means a software GL
 // context that costs more per frame, at start-up and in memory than the window it shows.
 // A 320 x 240 window needs no scaling: SDL's software renderer presents it directly.
@@ -84,6 +94,7 @@ static bool scale_window()
 // person has already set wins.
 void choose_presentation(bool fullscreen)
 {
+    frame_by_desktop();
     if (fullscreen || scale_window())
         setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
     if (fullscreen && display_has_gpu())
