@@ -5,4 +5,7 @@
 // Settles SDL's presentation for a window or full screen; the person's own settings win.
 void choose_presentation(bool fullscreen);
 
+// The whole factor by which the desktop asks programs to scale themselves: 1 for none.
+int desktop_scale();
+
 #endif

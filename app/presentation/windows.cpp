@@ -5,3 +5,8 @@ void choose_presentation(bool fullscreen)
 {
     (void)fullscreen;
 }
+
+int desktop_scale()
+{
+    return 1;
+}

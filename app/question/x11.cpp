@@ -1,5 +1,6 @@
 // The full-screen question on X11: a small dialog of our own, with Yes and No buttons,
 // keys for both and No the default; the terminal asks when there is no display.
+#include "../presentation.h"
 #include "../question.h"
 
 #include <X11/XKBlib.h>
@@ -8,6 +9,7 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
@@ -23,10 +25,18 @@ const int YES_LEFT = (DIALOG_W - 2 * BUTTON_W - BUTTON_GAP) / 2;
 const int NO_LEFT = YES_LEFT + BUTTON_W + BUTTON_GAP;
 const int FOCUS_INSET = 2;     // the focused button's inner frame lies this far inside
 const int FALLBACK_CHAR_W = 6; // text width per character when no font loads
-// Fonts to try in turn; every X server has "fixed".
-const char *const FONT_NAMES[] = {
-    "-*-helvetica-medium-r-normal--12-*-*-*-*-*-*-*",
-    "fixed",
+const int LINE_W = 1;          // the frames' lines
+const int FONT_NAME_MAX = 64;  // room for a font's name with its size
+// Fonts to try in turn, by name and size at 1x; every X server has "fixed".
+struct FontChoice {
+    const char *name;
+    int size;
+};
+const FontChoice FONTS[] = {
+    {"-*-helvetica-medium-r-normal--%d-*-*-*-*-*-*-*", 12},
+    {"-misc-fixed-medium-r-semicondensed--%d-*-*-*-*-*-iso8859-1", 13},
+    {"-misc-fixed-medium-r-normal--%d-*-*-*-*-*-iso8859-1", 10},
+    {"fixed", 0},
 };
 
 enum Answer { ANSWER_NONE, ANSWER_YES, ANSWER_NO };
@@ -41,6 +51,13 @@ static Button focus = BUTTON_NO;   // No is the default
 static Button armed = BUTTON_NONE; // button under a press of the left mouse button
 static KeySym held_key = NoSymbol; // keys answer on release, once pressed here
 static bool has_keyboard;          // the dialog has had the input focus
+static int scale = 1;              // the desktop's: every size above is multiplied by it
+
+// A size of the layout at the desktop's scale.
+static int px(int size)
+{
+    return size * scale;
+}
 
 // Xlib would exit through atexit handlers that talk to the lost server and hang there.
 static int lose_display(Display *)
@@ -72,8 +89,8 @@ static void describe_window()
     XSizeHints *size = XAllocSizeHints();
     if (size) {
         size->flags = PPosition | PSize | PMinSize | PMaxSize;
-        size->min_width = size->max_width = DIALOG_W;
-        size->min_height = size->max_height = DIALOG_H;
+        size->min_width = size->max_width = px(DIALOG_W);
+        size->min_height = size->max_height = px(DIALOG_H);
         XSetWMNormalHints(display, window, size);
         XFree(size);
     }
@@ -97,14 +114,24 @@ static void describe_window()
     XSetWMProtocols(display, window, &delete_window, 1);
 }
 
+static void load_font()
+{
+    for (const FontChoice &choice : FONTS) {
+        char name[FONT_NAME_MAX];
+        snprintf(name, sizeof name, choice.name, px(choice.size));
+        if (!font)
+            font = XLoadQueryFont(display, name);
+    }
+}
+
 static void open_dialog()
 {
     int number = DefaultScreen(display);
-    int left = (DisplayWidth(display, number) - DIALOG_W) / 2;
-    int top = (DisplayHeight(display, number) - DIALOG_H) / 2;
-    window =
-        XCreateSimpleWindow(display, RootWindow(display, number), left, top, DIALOG_W, DIALOG_H, 1,
-                            BlackPixel(display, number), WhitePixel(display, number));
+    int left = (DisplayWidth(display, number) - px(DIALOG_W)) / 2;
+    int top = (DisplayHeight(display, number) - px(DIALOG_H)) / 2;
+    window = XCreateSimpleWindow(display, RootWindow(display, number), left, top, px(DIALOG_W),
+                                 px(DIALOG_H), px(LINE_W), BlackPixel(display, number),
+                                 WhitePixel(display, number));
     describe_window();
     XSelectInput(display, window,
                  ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask |
@@ -113,10 +140,9 @@ static void open_dialog()
 
     gc = XCreateGC(display, window, 0, NULL);
     XSetForeground(display, gc, BlackPixel(display, number));
-    for (const char *name : FONT_NAMES) {
-        if (!font)
-            font = XLoadQueryFont(display, name);
-    }
+    XSetLineAttributes(display, gc, static_cast<unsigned>(px(LINE_W)), LineSolid, CapButt,
+                       JoinMiter);
+    load_font();
     if (font)
         XSetFont(display, gc, font->fid);
     XMapRaised(display, window);
@@ -132,17 +158,17 @@ static void take_keyboard()
 
 static int button_left(Button button)
 {
-    return button == BUTTON_YES ? YES_LEFT : NO_LEFT;
+    return px(button == BUTTON_YES ? YES_LEFT : NO_LEFT);
 }
 
 // The button under a point of the dialog, edges included.
 static Button button_at(int x, int y)
 {
-    if (y < BUTTON_TOP || y > BUTTON_TOP + BUTTON_H)
+    if (y < px(BUTTON_TOP) || y > px(BUTTON_TOP + BUTTON_H))
         return BUTTON_NONE;
-    if (x >= YES_LEFT && x <= YES_LEFT + BUTTON_W)
+    if (x >= px(YES_LEFT) && x <= px(YES_LEFT + BUTTON_W))
         return BUTTON_YES;
-    if (x >= NO_LEFT && x <= NO_LEFT + BUTTON_W)
+    if (x >= px(NO_LEFT) && x <= px(NO_LEFT + BUTTON_W))
         return BUTTON_NO;
     return BUTTON_NONE;
 }
@@ -150,7 +176,7 @@ static Button button_at(int x, int y)
 static void draw_centred(const char *text, int centre, int baseline)
 {
     int length = static_cast<int>(strlen(text));
-    int width = font ? XTextWidth(font, text, length) : length * FALLBACK_CHAR_W;
+    int width = font ? XTextWidth(font, text, length) : length * px(FALLBACK_CHAR_W);
     XDrawString(display, window, gc, centre - width / 2, baseline, text, length);
 }
 
@@ -158,18 +184,22 @@ static void draw_centred(const char *text, int centre, int baseline)
 static void draw_button(Button button, const char *label)
 {
     int left = button_left(button);
-    XDrawRectangle(display, window, gc, left, BUTTON_TOP, BUTTON_W, BUTTON_H);
+    int top = px(BUTTON_TOP);
+    int width = px(BUTTON_W);
+    int height = px(BUTTON_H);
+    XDrawRectangle(display, window, gc, left, top, width, height);
+    int inset = px(FOCUS_INSET);
     if (button == focus)
-        XDrawRectangle(display, window, gc, left + FOCUS_INSET, BUTTON_TOP + FOCUS_INSET,
-                       BUTTON_W - 2 * FOCUS_INSET, BUTTON_H - 2 * FOCUS_INSET);
-    int ascent = font ? font->ascent : BUTTON_H / 2;
-    draw_centred(label, left + BUTTON_W / 2, BUTTON_TOP + (BUTTON_H + ascent) / 2 - 1);
+        XDrawRectangle(display, window, gc, left + inset, top + inset, width - 2 * inset,
+                       height - 2 * inset);
+    int ascent = font ? font->ascent : height / 2;
+    draw_centred(label, left + width / 2, top + (height + ascent) / 2 - 1);
 }
 
 static void draw_dialog()
 {
     XClearWindow(display, window);
-    draw_centred(QUESTION_TEXT, DIALOG_W / 2, TEXT_BASELINE);
+    draw_centred(QUESTION_TEXT, px(DIALOG_W) / 2, px(TEXT_BASELINE));
     draw_button(BUTTON_YES, "Yes");
     draw_button(BUTTON_NO, "No");
     XFlush(display);
@@ -268,6 +298,7 @@ bool ask_fullscreen()
     if (!display)
         return ask_on_terminal();
     XErrorHandler before = XSetErrorHandler(let_error_pass);
+    scale = desktop_scale();
     open_dialog();
     Answer answer = ANSWER_NONE;
     while (answer == ANSWER_NONE) {

@@ -21,14 +21,26 @@ LOAD, LOST = 'Unable to load "zavit.bmp": ', 'Lost the connection to the X displ
 REFUSED = 'Unable to set 320x240 video: refused 320x240x32, flags '   # refuse_video_mode.cpp
 WMS = {'openbox': 'openbox', 'metacity': 'metacity', 'i3': 'i3 -c i3.conf', 'fluxbox': 'fluxbox',
        'xfwm4': 'dbus-run-session -- xfwm4', 'none': ''}   # xfwm4's bus ends with it
+WAYLAND = {'mutter': 'mutter --wayland --headless --virtual-monitor 1024x768 --sm-disable', 'kwin':
+           './kwin_wayland --virtual --xwayland --width 1024 --height 768 --scale {}', 'sway': 'setpriv'
+           ' --reuid 65534 --regid 65534 --clear-groups env WLR_BACKENDS=headless sway -c sway.conf'}
+# sway 1.7 refuses root; kwin copied without file capabilities. Own namespaces: XWayland's sockets
+OWN_X = 'mount --make-rprivate / 2>/dev/null; mkdir -p /tmp/.X11-unix && mount -t tmpfs tmpfs ' \
+    '/tmp/.X11-unix -o mode=1777 && "$@"; s=$? && cd /tmp/.X11-unix && for x in X*; do [ -S "$x" ' \
+    '] && rm -f "../.$x-lock"; done; exit $s'
+WMS.update({wm: 'dbus-run-session -- ' + WAYLAND[wm] for wm in WAYLAND})   # each under its own bus
 WM_FILES = {'i3.conf': '# i3 config file (v4)\n', '.fluxbox/init': 'session.configVersion: 13\n',
-            '.fluxbox/overlay': 'background: none\n'}   # no wallpaper helper left behind
+            '.fluxbox/overlay': 'background: none\n',   # no wallpaper helper left behind
+            'sway.conf': 'xwayland enable\noutput HEADLESS-1 resolution 1024x768 scale {}\n'
+                         'exec xhost +si:localuser:root >/dev/null\n'}
 # Image and settings; the answer; what must be seen; how it ends; status; the last line on
-# stderr starts; where: all (every manager, both builds), openbox (both builds), x11 (openbox).
+# stderr starts; where: all (every manager, both builds; managers: not --windows), openbox (both
+# builds), x11 (openbox).
 ROWS = [('sprite', 'Return', 'sprites', 'Escape held', 0, '', 'all'),
         ('sprite', 'y', 'full screen', 'Escape', 0, '', 'all'),
         ('sprite', 'n', 'window', 'close request', 0, '', 'all'),
         ('sprite', 'Escape', 'window', 'Escape', 0, '', 'all'),
+        ('sprite', 'Return, xmessage focused', 'window', 'Escape', 0, '', 'managers'),
         ('sprite', 'Tab Return', 'full screen', 'Escape', 0, '', 'openbox'),
         ('sprite', 'click Yes', 'full screen', 'Escape', 0, '', 'x11'),
         ('sprite', 'close request', 'window', 'Escape', 0, '', 'openbox'),
@@ -71,11 +83,15 @@ def prop(w, name):
     return getattr(w.get_full_property(w.display.get_atom(name), X.AnyPropertyType), 'value', [])
 
 
-def find(w, title):   # the viewable window named exactly TITLE at or under W
-    if title.encode() in (prop(w, 'WM_NAME'), prop(w, '_NET_WM_NAME')) and \
-            w.get_attributes().map_state == X.IsViewable:
-        return w
-    return next(filter(None, (find(child, title) for child in w.query_tree().children)), None)
+def find(w, title):   # the deepest viewable window named exactly TITLE at or under W: not a frame
+    return next(filter(None, (find(child, title) for child in w.query_tree().children)), None) or \
+        title.encode() in (prop(w, 'WM_NAME'), prop(w, '_NET_WM_NAME')) and \
+        w.get_attributes().map_state == X.IsViewable and w or None
+
+
+def level(w):   # where W's top-level window lies in the stack, from the bottom
+    tree = w.query_tree()
+    return level(tree.parent) if tree.parent != tree.root else tree.root.query_tree().children.index(w)
 
 
 def size(w):
@@ -114,11 +130,11 @@ def centred(d):   # the middle 320 x 240 pixels of the screen, if it is black ar
     return shot.count(BLACK) - inside.count(BLACK) == len(shot) - len(inside) and inside
 
 
-def sprite_missing(opts, w, x, y):   # what W shows wrong of the sprite under the mouse at X, Y
-    shot, (width, height) = pixels(w), WINDOW
+def sprite_missing(opts, w, x, y):   # what W shows wrong of the sprite under the mouse at X, Y,
+    shot, (width, height), z = pixels(w), WINDOW, opts.zoom   # each pixel a block at a zoom
     wrong = [f'({x - 8 + dx},{y - 8 + dy})' for (dx, dy), want in opts.sprite.items()
-             if 0 <= x - 8 + dx < width and 0 <= y - 8 + dy < height and
-             shot[(y - 8 + dy) * width + x - 8 + dx] != want]
+             if 0 <= x - 8 + dx < width and 0 <= y - 8 + dy < height and {want} != {shot[(
+                 (y - 8 + dy) * z + k) * width * z + (x - 8 + dx) * z + k] for k in (0, z - 1)}]
     return wrong[:3] + ['mostly not white'] * (shot.count(WHITE) < len(shot) / 4)
 
 
@@ -139,20 +155,32 @@ def seen_through(opts, w, x, y):   # the sprite under the mouse at X, Y shows ot
 
 
 @contextlib.contextmanager
-def x_session(wm, windows):   # Xvfb and the manager WM; for --windows, Wine's server warmed up
-    home, procs = tempfile.mkdtemp(), []
+def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XWayland at SCALE;
+    home, procs = tempfile.mkdtemp(), []   # for --windows, Wine's server warmed up
     def spawn(command, **options):
         procs.append(subprocess.Popen(command.split(), stderr=subprocess.DEVNULL,
                                       start_new_session=True, **options))
         return procs[-1]
     try:
-        number = spawn('Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp',
-                       stdout=subprocess.PIPE).stdout.readline().decode().strip()
-        env, d = dict(os.environ, DISPLAY=':' + number), display.Display(':' + number)
         os.mkdir(home + '/.fluxbox')
         for name, text in WM_FILES.items():
-            open(os.path.join(home, name), 'w').write(text)
-        manager = WMS[wm] and spawn(WMS[wm], cwd=home, env=dict(env, HOME=home, XDG_RUNTIME_DIR=home))
+            open(os.path.join(home, name), 'w').write(text.format(scale))
+        env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=home)
+        shutil.copy(shutil.which('kwin_wayland') or '/', home) if wm == 'kwin' else None
+        os.chown(home, 65534, -1) if wm == 'sway' else None
+        manager = wm in WAYLAND and spawn(WMS[wm].format(scale), cwd=home, env=env)
+        number = manager and poll(lambda: min(os.listdir('/tmp/.X11-unix'), key=lambda n: (len(
+            n), n), default='')[1:], 'no X') or spawn('Xvfb -displayfd 1 -screen 0 1024x768x24 '
+            '-nolisten tcp', stdout=subprocess.PIPE).stdout.readline().decode().strip()
+        def connect():   # with the key mutter or kwin wrote for their XWayland, once written
+            auth = glob.glob(home + '/.mutter-Xwaylandauth.*') + glob.glob(home + '/xauth_*')
+            os.environ['XAUTHORITY'] = env['XAUTHORITY'] = (auth or [''])[0]
+            with contextlib.suppress(error.DisplayError):
+                return display.Display(':' + number)
+        env['DISPLAY'], d = ':' + number, poll(connect, 'no X')
+        subprocess.run(['xrdb', '-merge'], input=b'Xft.dpi: 192\n', env=env) if wm == 'kwin' and \
+            scale > 1 else None   # as Plasma tells X programs its scale
+        manager = manager or WMS[wm] and spawn(WMS[wm], cwd=home, env=env)
         root, probe = d.screen().root, d.screen().root.create_window(0, 0, 1, 1, 0, 0)
         poll(lambda: not manager or manager.poll() is None and prop(root, '_NET_SUPPORTING_WM_CHECK')
              and (probe.map() or probe.get_attributes().map_state == X.IsViewable), f'no {wm}')
@@ -204,7 +232,7 @@ def start(opts, env, folder, setting, answer):   # the program in FOLDER, its im
                                 start_new_session=True)
 
 
-def answer_question(opts, d, proc, folder, answer):
+def answer_question(opts, d, proc, folder, answer, below):
     if answer.startswith('typed'):
         poll(lambda: 'Notice: Full Scrren? [y/N] ' in said(opts, folder), 'no question', proc)
         return proc.communicate(answer.split('"')[1].encode() + b'\n', WAIT)
@@ -212,10 +240,13 @@ def answer_question(opts, d, proc, folder, answer):
         return None
     question = poll(lambda: find(d.screen().root, 'Notice'), 'no question', proc)
     assert not find(d.screen().root, 'ZAVIT'), 'a window before the answer'
-    assert opts.windows or size(question) == DIALOG and d.get_atom('_NET_WM_WINDOW_TYPE_DIALOG') \
-        in prop(question, '_NET_WM_WINDOW_TYPE'), 'the question is not a dialog'
+    z, wide, shot = opts.zoom, DIALOG[0] * opts.zoom, pixels(question)   # text: rows above buttons
+    assert opts.windows or size(question) == (wide, DIALOG[1] * z) and d.get_atom('_NET_WM_WINDOW_'
+        'TYPE_DIALOG') in prop(question, '_NET_WM_WINDOW_TYPE') and sum(BLACK in shot[r * wide:][
+        :wide] for r in range(50 * z)) >= 6 * z, "not a dialog at the desktop's scale"
+    assert not below or poll(lambda: level(question) > level(below), 'the question is behind', proc)
     if answer == 'click Yes':
-        fake(d, X.ButtonPress, w=question, x=YES[0], y=YES[1])
+        fake(d, X.ButtonPress, w=question, x=YES[0] * z, y=YES[1] * z)
         return fake(d, X.ButtonRelease)
     if answer == 'close request':
         return close(question)
@@ -230,7 +261,8 @@ def answer_question(opts, d, proc, folder, answer):
 def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its sharpness
     full, state = seen == 'full screen', d.get_atom('_NET_WM_STATE_FULLSCREEN')
     w = poll(lambda: (w := find(d.screen().root, 'ZAVIT')) and (state in prop(w, '_NET_WM_STATE')
-             or full and opts.classic) == full and (full or size(w) == WINDOW) and w, 'no ' + seen, proc)
+             or full and opts.classic) == full and (full or size(w) == (WINDOW[0] * opts.zoom,
+             WINDOW[1] * opts.zoom)) and w, 'no ' + seen, proc)
     if full and opts.classic:   # classic SDL's own: the picture as it is, centred on black
         shown = poll(lambda: (c := centred(d)) and set(opts.sprite.values()) & set(c) and c,
                      'no picture centred on black', proc)
@@ -240,19 +272,29 @@ def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its shar
         blurred = set(pixels(w)) - set(opts.sprite.values()) - {WHITE, BLACK}
         assert not blurred, f'blurred: {len(blurred)} colours not in the sprite'
     for x, y in POINTS if seen == 'sprites' else []:
-        fake(d, None, w=w, x=x, y=y)
+        fake(d, None, w=w, x=x * opts.zoom, y=y * opts.zoom)
         poll(lambda: not sprite_missing(opts, w, x, y), f'no sprite at {x},{y}', proc)
     for _ in range(20 if seen == 'sprites' else 0):
         assert not (wrong := sprite_missing(opts, w, x, y)), f'the sprite is covered: {wrong}'
     return w
 
 
+def focus_other(opts, env, d):   # another window, a person's terminal say, clicked: it has the keys
+    other = subprocess.Popen('xmessage -g 1024x768 elsewhere'.split(), env=env, start_new_session=1)
+    w = poll(lambda: find(d.screen().root, 'xmessage'), 'no xmessage', other)
+    poll(lambda: keyboard(d, w) or fake(d, X.ButtonPress, w=w, x=500, y=300) or fake(
+        d, X.ButtonRelease) or opts.wm == 'none' and w.set_input_focus(X.RevertToParent, 0), 'no keys')
+    return other, w
+
+
 def run_case(opts, session, folder, setting, answer, seen, end, status, last):
     env, d, xvfb = session
+    other, below = focus_other(opts, env, d) if 'focused' in answer else (None, None)
     proc = start(opts, env, folder, setting, answer)
     try:
-        answer_question(opts, d, proc, folder, answer)
+        answer_question(opts, d, proc, folder, answer.split(',')[0], below)
         w = seen and check_window(opts, d, proc, seen)
+        assert not below or poll(lambda: level(w) > level(below), 'the window is behind', proc)
         if seen.endswith('seen through'):   # the others gather under the sprite-shaped image
             fake(d, None, w=w, x=POINTS[-1][0], y=POINTS[-1][1])
             poll(lambda: seen_through(opts, w, *POINTS[-1]), 'its white hides the others', proc)
@@ -265,8 +307,8 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
         elif end == 'close request':
             close(w)
         elif end:   # Escape, maybe held: only its release quits
-            poll(lambda: keyboard(d, w) or w.set_input_focus(X.RevertToParent, X.CurrentTime),
-                 'cannot focus the window', proc)
+            poll(lambda: keyboard(d, w) or not other and w.set_input_focus(X.RevertToParent,
+                 X.CurrentTime), 'the window does not take the keyboard', proc)
             fake(d, X.KeyPress, 'Escape')
             time.sleep(HOLD * (end == 'Escape held'))
             assert proc.poll() is None, 'Escape quit before its release'
@@ -279,12 +321,14 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
         assert lines[-1].startswith(last), f'the last line on stderr is not "{last}..."'
     finally:
         stop(proc)
+        other and stop(other)
 
 
-def runs_here(opts, row):   # full screen is a window manager's to give
-    where, seen = row[-1], row[2]
+def runs_here(opts, row):   # full screen is a window manager's to give; at 2x, a click on Yes too
+    where, seen = row[-1].replace('managers', 'all' * (not opts.windows)), row[2]
     here = where == 'all' or opts.wm == 'openbox' and (where == 'openbox' or not opts.windows)
-    return here and (opts.wm != 'none' or seen != 'full screen')
+    return (here or opts.scale > 1 and row[1] == 'click Yes') and (opts.wm, seen) != ('none',
+                                                                                    'full screen')
 
 
 def main():
@@ -293,15 +337,22 @@ def main():
     parser.add_argument('--windows', action='store_true')
     parser.add_argument('--beside', action='append', default=[])
     parser.add_argument('--classic', action='store_true')
+    parser.add_argument('--scale', type=int, default=1)
     parser.add_argument('--first', type=int, help='run only the first FIRST cases')
     parser.add_argument('command', nargs='+')
     opts, failed = parser.parse_args(), 0
+    opts.zoom = opts.scale if opts.wm == 'kwin' else 1   # where the program scales itself
     opts.command[0] = os.path.abspath(opts.command[0]) if '/' in opts.command[0] else opts.command[0]
     data = open(SPRITE, 'rb').read()   # its non-white pixels by place, as the screen stores them
     opts.sprite = {(x, 15 - y): p for y in range(16) for x in range(16)
                    if (p := data[54 + y * 48 + x * 3:][:3]) != WHITE}
     rows = [row for row in ROWS if runs_here(opts, row)][:opts.first]
-    with tempfile.TemporaryDirectory() as cases, x_session(opts.wm, opts.windows) as session:
+    if opts.wm in WAYLAND and not shutil.which({'kwin': 'kwin_wayland'}.get(opts.wm, opts.wm)):
+        return print(f'skipped: every row under {opts.wm}, not installed') or 77
+    if opts.wm in WAYLAND and not os.environ.get('ZAVIT_OWN_X'):   # a chroot's mounts are private
+        os.execvpe('unshare', ['unshare', '-nmpf', '--kill-child', '--propagation', 'unchanged', 'sh',
+                   '-c', OWN_X, 'sh', sys.executable, *sys.argv], dict(os.environ, ZAVIT_OWN_X='1'))
+    with tempfile.TemporaryDirectory() as cases, x_session(opts.wm, opts.windows, opts.scale) as session:
         for setting, *row, _ in rows:
             name = ' -> '.join(filter(None, map(str, [os.path.basename(setting)] + row[:4])))
             folder = tempfile.mkdtemp(dir=cases)
