@@ -25,9 +25,9 @@ WAYLAND = {'mutter': 'mutter --wayland --headless --virtual-monitor 1024x768 --s
            './kwin_wayland --virtual --xwayland --width 1024 --height 768 --scale {}', 'sway': 'setpriv'
            ' --reuid 65534 --regid 65534 --clear-groups env WLR_BACKENDS=headless sway -c sway.conf'}
 # sway 1.7 refuses root; kwin copied without file capabilities. Own namespaces: XWayland's sockets
-OWN_X = 'mount --make-rprivate / 2>/dev/null; mkdir -p /tmp/.X11-unix && mount -t tmpfs tmpfs ' \
-    '/tmp/.X11-unix -o mode=1777 && "$@"; s=$? && cd /tmp/.X11-unix && for x in X*; do [ -S "$x" ' \
-    '] && rm -f "../.$x-lock"; done; exit $s'
+OWN_X = 'mount --make-rprivate / 2>/dev/null; mount -t proc proc /proc && mkdir -p /tmp/.X11-unix && ' \
+    'mount -t tmpfs tmpfs /tmp/.X11-unix -o mode=1777 && "$@"; s=$? && cd /tmp/.X11-unix && for x in ' \
+    'X*; do [ -S "$x" ] && rm -f "../.$x-lock"; done; exit $s'
 WMS.update({wm: 'dbus-run-session -- ' + WAYLAND[wm] for wm in WAYLAND})   # each under its own bus
 WM_FILES = {'i3.conf': '# i3 config file (v4)\n', '.fluxbox/init': 'session.configVersion: 13\n',
             '.fluxbox/overlay': 'background: none\n',   # no wallpaper helper left behind
@@ -240,10 +240,11 @@ def answer_question(opts, d, proc, folder, answer, below):
         return None
     question = poll(lambda: find(d.screen().root, 'Notice'), 'no question', proc)
     assert not find(d.screen().root, 'ZAVIT'), 'a window before the answer'
-    z, wide, shot = opts.zoom, DIALOG[0] * opts.zoom, pixels(question)   # text: rows above buttons
+    z, wide = opts.zoom, DIALOG[0] * opts.zoom
     assert opts.windows or size(question) == (wide, DIALOG[1] * z) and d.get_atom('_NET_WM_WINDOW_'
-        'TYPE_DIALOG') in prop(question, '_NET_WM_WINDOW_TYPE') and sum(BLACK in shot[r * wide:][
-        :wide] for r in range(50 * z)) >= 6 * z, "not a dialog at the desktop's scale"
+        'TYPE_DIALOG') in prop(question, '_NET_WM_WINDOW_TYPE'), "not a dialog at the desktop's scale"
+    opts.windows or poll(lambda: (shot := pixels(question)) and sum(BLACK in shot[r * wide:][:wide]
+        for r in range(50 * z)) >= 6 * z, "its text is not at the desktop's scale", proc)   # rows of it
     assert not below or poll(lambda: level(question) > level(below), 'the question is behind', proc)
     if answer == 'click Yes':
         fake(d, X.ButtonPress, w=question, x=YES[0] * z, y=YES[1] * z)
