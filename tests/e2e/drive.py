@@ -43,7 +43,7 @@ ROWS = [('sprite', 'Return', 'sprites', 'Escape held', 0, '', 'all web'),
         ('sprite', 'close request', 'window', 'Escape', 0, '', 'openbox'),
         ('none', 'Return', '', '', 1, LOAD + "Couldn't open zavit.bmp", 'openbox'),
         ('none', 'Return', 'sprites', 'Escape', 0, '', 'web'),   # the page's own copy
-        ('sprite', 'n', 'window', 'Escape', 0, '', 'web'), ('sprite', 'Left space', 'window', 'Escape', 0, '', 'web'),
+        ('sprite', 'n', 'window', 'Escape', 0, '', 'web'), ('sprite', 'Left space', 'full screen', 'Escape', 0, '', 'web'),
         ('sprite', 'tap Yes', 'full screen', 'Escape', 0, '', 'web'),
         ('sprite', 'Return', 'finger', 'Escape', 0, '', 'web'),
         ('elsewhere', 'Return', 'sprites', 'Escape', 0, '', 'openbox'),
@@ -362,6 +362,7 @@ def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the
         assert not blurred and BLACK in set(pixels(b)), f'blurred: {len(blurred)} colours not in the sprite'
     elif seen:
         assert (w.rect['width'], w.rect['height']) == WINDOW and b.title == 'ZAVIT', 'not windowed'
+        poll(lambda: len(set(pixels(w))) > 1, 'nothing drawn')
         finger and point(b, 0, *at(160, 120), True)   # in the middle
     if seen in ('sprites', 'finger'):
         follow(opts, w, move)
