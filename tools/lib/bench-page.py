@@ -4,7 +4,7 @@ frames and the time between them, CPU per frame of the renderer, the GPU process
 browser (/proc), navigation to the first frame after an answer given at once, the renderer's peak
 memory, the wasm heap, and every file's size, plain and gzipped.
 Usage: bench-page.py SECONDS SITE_FOLDER"""
-import functools, gzip, http.server, os, statistics, sys, threading, time
+import functools, gzip, http.server, os, re, statistics, sys, threading, time
 from selenium import webdriver
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.keys import Keys
@@ -41,12 +41,12 @@ def processes(root):   # every process under ROOT, by id: its type and its CPU t
     for pid in sorted(int(p) for p in os.listdir('/proc') if p.isdigit()):
         try:
             stat = open(f'/proc/{pid}/stat').read().rsplit(')', 1)[1].split()
-            args = open(f'/proc/{pid}/cmdline').read().split('\0')
+            args = open(f'/proc/{pid}/cmdline').read()
         except OSError:
             continue
         if int(stat[1]) in parents:
             parents.add(pid)
-            kind = next((a[7:] for a in args if a.startswith('--type=')), 'browser')
+            kind = (re.search(r'--type=([\w-]+)', args) or [0, 'browser'])[1]
             found[pid] = (kind, int(stat[11]) + int(stat[12]))
     return found
 
