@@ -122,7 +122,8 @@ static size_t read_from(SDL_RWops *stream, int64_t offset, unsigned char *bytes,
         return 0;
     if (SDL_RWseek(stream, start + static_cast<int>(offset), RW_SEEK_SET) >= 0)
         while (length < count &&
-               (got = SDL_RWread(stream, bytes + length, 1, static_cast<int>(count - length))) > 0)
+               (got = static_cast<int>(
+                    SDL_RWread(stream, bytes + length, 1, static_cast<int>(count - length)))) > 0)
             length += static_cast<size_t>(got);
     SDL_RWseek(stream, start, RW_SEEK_SET);
     return length;

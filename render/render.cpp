@@ -24,7 +24,9 @@ Sint16 blit_coordinate(double position)
 
 void draw_frame()
 {
-    SDL_FillRect(screen, NULL, BACKGROUND_PIXEL);
+    // White in the screen's own format, whose top byte may be alpha.
+    Uint32 white = SDL_MapRGB(screen->format, BACKGROUND_LEVEL, BACKGROUND_LEVEL, BACKGROUND_LEVEL);
+    SDL_FillRect(screen, NULL, white);
 
     SDL_Rect place = {0, 0, 0, 0};
     for (int k = 0; k < BODY_COUNT; k++) {

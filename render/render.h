@@ -4,8 +4,8 @@
 
 #include <SDL.h>
 
-const int SPRITE_OFFSET = 8; // pixels from a body's position to its image's top-left corner
-const Uint32 BACKGROUND_PIXEL = 0xFFFFFF; // white, written raw into the 32-bit screen
+const int SPRITE_OFFSET = 8;        // pixels from a body's position to its image's top-left corner
+const Uint8 BACKGROUND_LEVEL = 255; // red, green and blue of the white background
 
 extern SDL_Surface *screen; // the display surface, owned by SDL
 extern SDL_Surface *sprite; // the loaded image, white keyed out

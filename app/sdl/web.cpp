@@ -1,0 +1,200 @@
+// What Emscripten's SDL 1.2 emulation lacks, given here in its stead: error texts that are
+// kept, streams on the files the page has read, BMP images decoded by the browser with white
+// keyed out by alpha (its colour keys do nothing), and the tab's title.
+#include <SDL.h>
+#include <emscripten.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+const size_t ERROR_TEXT_MAX = 256;  // room for one error line
+const int PIXEL_BYTES = 4;          // the browser's pixels: red, green, blue, alpha
+const Uint32 RED_MASK = 0x000000FF; // those bytes as one little-endian word
+const Uint32 GREEN_MASK = 0x0000FF00;
+const Uint32 BLUE_MASK = 0x00FF0000;
+const Uint32 ALPHA_MASK = 0xFF000000;
+const Uint32 WHITE = RED_MASK | GREEN_MASK | BLUE_MASK;
+const Uint32 CLEAR = 0;                                       // a pixel that blits leave out
+const char *const NOT_BMP = "File is not a Windows BMP file"; // as the desktop's loader says
+
+static char error_text[ERROR_TEXT_MAX];
+
+// Decodes the file's bytes into an image kept by the page; false when the browser cannot.
+EM_ASYNC_JS(int, decode_in_browser, (const Uint8 *bytes, size_t length, int *size), {
+    try {
+        const blob = new Blob([HEAPU8.slice(bytes, bytes + length)], {
+            type:
+                'image/bmp'
+        });
+        const options = {premultiplyAlpha : 'none', colorSpaceConversion : 'none'};
+        const image = await createImageBitmap(blob, options);
+        const canvas = document.createElement('canvas');
+        canvas.width = image.width;
+        canvas.height = image.height;
+        const context = canvas.getContext('2d');
+        context.drawImage(image, 0, 0);
+        Module.decoded = context.getImageData(0, 0, image.width, image.height).data;
+        HEAP32[size >> 2] = image.width;
+        HEAP32[(size >> 2) + 1] = image.height;
+        return 1;
+    } catch (error) {
+        return 0;
+    }
+});
+
+// Copies the decoded image's rows into pixels PITCH bytes apart, and lets it go.
+EM_JS(void, take_decoded, (Uint8 * pixels, int width, int height, int pitch), {
+    for (let row = 0; row < height; row++)
+        HEAPU8.set(Module.decoded.subarray(row * width * 4, (row + 1) * width * 4),
+                   pixels + row * pitch);
+    Module.decoded = null;
+});
+
+EM_JS(void, set_title, (const char *title), { document.title = UTF8ToString(title); });
+
+extern "C" void SDL_SetError(const char *fmt, ...)
+{
+    va_list args;
+    va_start(args, fmt);
+    vsnprintf(error_text, sizeof error_text, fmt, args);
+    va_end(args);
+}
+
+extern "C" const char *SDL_GetError(void)
+{
+    return error_text;
+}
+
+extern "C" void SDL_WM_SetCaption(const char *title, const char *icon)
+{
+    (void)icon;
+    if (title)
+        set_title(title);
+}
+
+// The page's file of that name, copied into memory of the program's own; its length, or -1.
+EM_ASYNC_JS(int, read_page_file, (const char *name, Uint8 **bytes), {
+    await Module.filesRead;
+    const file = Module.files[UTF8ToString(name)];
+    if (!file)
+        return -1;
+    const copy = _malloc(file.length + 1);
+    HEAPU8.set(file, copy);
+    HEAP32[bytes >> 2] = copy;
+    return file.length;
+});
+
+static long memory_seek(SDL_RWops *stream, long offset, int whence)
+{
+    Uint8 *base = stream->hidden.mem.base;
+    Uint8 *from = whence == RW_SEEK_SET   ? base
+                  : whence == RW_SEEK_CUR ? stream->hidden.mem.here
+                                          : stream->hidden.mem.stop;
+    long room = stream->hidden.mem.stop - from;
+    if (offset < base - from || offset > room) {
+        SDL_SetError("Error seeking in datastream");
+        return -1;
+    }
+    stream->hidden.mem.here = from + offset;
+    return stream->hidden.mem.here - base;
+}
+
+static size_t memory_read(SDL_RWops *stream, void *bytes, size_t size, size_t count)
+{
+    size_t left = static_cast<size_t>(stream->hidden.mem.stop - stream->hidden.mem.here);
+    size_t whole = size == 0 ? 0 : (count < left / size ? count : left / size);
+    memcpy(bytes, stream->hidden.mem.here, whole * size);
+    stream->hidden.mem.here += whole * size;
+    return whole;
+}
+
+static int memory_close(SDL_RWops *stream)
+{
+    free(stream->hidden.mem.base);
+    free(stream);
+    return 0;
+}
+
+// Files are those the page has read for the program, each held in memory; none is written.
+extern "C" SDL_RWops *SDL_RWFromFile(const char *file, const char *mode)
+{
+    (void)mode;
+    Uint8 *bytes = NULL;
+    int length = read_page_file(file, &bytes);
+    SDL_RWops *stream = length < 0 ? NULL : static_cast<SDL_RWops *>(calloc(1, sizeof *stream));
+    if (!stream) {
+        SDL_SetError("Couldn't open %s", file);
+        free(bytes);
+        return NULL;
+    }
+    stream->seek = memory_seek;
+    stream->read = memory_read;
+    stream->close = memory_close;
+    stream->hidden.mem.base = stream->hidden.mem.here = bytes;
+    stream->hidden.mem.stop = bytes + length;
+    return stream;
+}
+
+// The rest of the stream, from where it stands, in memory of its own; NULL when unreadable.
+static Uint8 *read_rest(SDL_RWops *stream, size_t &length)
+{
+    long start = SDL_RWtell(stream);
+    long end = SDL_RWseek(stream, 0, RW_SEEK_END);
+    if (start < 0 || end < start || SDL_RWseek(stream, start, RW_SEEK_SET) < 0)
+        return NULL;
+    length = static_cast<size_t>(end - start);
+    Uint8 *bytes = static_cast<Uint8 *>(malloc(length + 1));
+    if (bytes && SDL_RWread(stream, bytes, 1, length) != length) {
+        free(bytes);
+        bytes = NULL;
+    }
+    return bytes;
+}
+
+// White becomes clear and every other colour opaque, as a colour key would draw them.
+static void key_out_white(SDL_Surface *image)
+{
+    for (int y = 0; y < image->h; y++) {
+        Uint32 *row =
+            reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(image->pixels) + y * image->pitch);
+        for (int x = 0; x < image->w; x++)
+            row[x] = (row[x] & WHITE) == WHITE ? CLEAR : row[x] | ALPHA_MASK;
+    }
+}
+
+// The decoded image as a surface of the browser's pixels, white keyed out.
+static SDL_Surface *surface_of_decoded(int width, int height)
+{
+    SDL_Surface *image = SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, PIXEL_BYTES * 8,
+                                              RED_MASK, GREEN_MASK, BLUE_MASK, ALPHA_MASK);
+    if (!image) {
+        SDL_SetError("Out of memory");
+        return NULL;
+    }
+    SDL_LockSurface(image);
+    take_decoded(static_cast<Uint8 *>(image->pixels), width, height, image->pitch);
+    key_out_white(image);
+    SDL_UnlockSurface(image);
+    return image;
+}
+
+// Only a file that starts as a BMP does reaches the browser, which would decode any image.
+extern "C" SDL_Surface *SDL_LoadBMP_RW(SDL_RWops *stream, int close)
+{
+    size_t length = 0;
+    Uint8 *bytes = stream ? read_rest(stream, length) : NULL;
+    if (stream && close)
+        SDL_RWclose(stream);
+    int size[2] = {0, 0};
+    bool decoded = false;
+    if (!bytes)
+        SDL_SetError("Error reading from datastream");
+    else if (length < 2 || bytes[0] != 'B' || bytes[1] != 'M')
+        SDL_SetError("%s", NOT_BMP);
+    else if (!(decoded = decode_in_browser(bytes, length, size)))
+        SDL_SetError("the browser cannot decode this BMP");
+    free(bytes);
+    return decoded ? surface_of_decoded(size[0], size[1]) : NULL;
+}

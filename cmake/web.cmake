@@ -1,0 +1,29 @@
+# The web page: zavit compiled to WebAssembly on Emscripten's SDL 1.2 emulation, with the page's
+# own HTML, CSS and JavaScript beside it in site/, the folder a static server serves.
+set(ZAVIT_SITE ${PROJECT_BINARY_DIR}/site)
+set(ZAVIT_PAGE_FILES index.html zavit.css page.js)
+set(ZAVIT_HEAP_BYTES 8388608)     # the whole wasm memory, fixed: nothing grows it
+set(ZAVIT_ASYNC_STACK_BYTES 16384) # room to save the call stack across each pause
+
+# The installed image, as bytes compiled into the program.
+file(READ assets/zavit.bmp sprite_hex HEX)
+string(REGEX REPLACE "(..)" "0x\\1," sprite_bytes "${sprite_hex}")
+file(WRITE ${PROJECT_BINARY_DIR}/generated/built_in_sprite.h
+     "// The installed image's bytes, from assets/zavit.bmp.\n"
+     "const unsigned char BUILT_IN_SPRITE_BYTES[] = {${sprite_bytes}};\n")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS assets/zavit.bmp)
+target_include_directories(zavit PRIVATE ${PROJECT_BINARY_DIR}/generated)
+
+target_sources(zavit PRIVATE app/question/web.cpp app/presentation/web.cpp
+                             app/installed/web.cpp app/sdl/web.cpp)
+set_target_properties(zavit PROPERTIES SUFFIX .js RUNTIME_OUTPUT_DIRECTORY ${ZAVIT_SITE})
+# ASYNCIFY lets main's loop pause in SDL_Delay as on the desktop (no pause is reached through a
+# function pointer); the runtime exits when main returns, so that the page learns the status.
+# The page hands the program its files itself: no file system.
+target_link_options(zavit PRIVATE -Oz
+  -sASYNCIFY -sASYNCIFY_IGNORE_INDIRECT=1 -sASYNCIFY_STACK_SIZE=${ZAVIT_ASYNC_STACK_BYTES}
+  -sEXIT_RUNTIME=1 -sINITIAL_MEMORY=${ZAVIT_HEAP_BYTES} -sENVIRONMENT=web -sFILESYSTEM=0)
+
+foreach(page_file ${ZAVIT_PAGE_FILES})
+  configure_file(web/${page_file} ${ZAVIT_SITE}/${page_file} COPYONLY)
+endforeach()

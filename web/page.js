@@ -1,0 +1,153 @@
+// zavit's page: asks the question at once, loads the program, places its canvas by whole
+// pixels, and shows what it says and when it has ended.
+'use strict';
+
+const SCREEN_W = 320; // the canvas's own pixels
+const SCREEN_H = 240;
+const PROGRAM = 'zavit.js';  // Emscripten's output, which loads zavit.wasm
+const SPRITE = 'zavit.bmp';  // a person's own image, beside this page
+const ESCAPE = 'Escape';
+const FOCUS_KEYS = ['Tab', 'ArrowLeft', 'ArrowRight', 'ArrowUp', 'ArrowDown'];
+const ANSWER_KEYS = ['y', 'n', ESCAPE, 'Enter', ' '];
+
+const stage = document.getElementById('stage');
+const canvas = document.getElementById('canvas');
+const message = document.getElementById('message');
+const dialog = document.getElementById('question');
+const yes = document.getElementById('yes');
+const no = document.getElementById('no');
+
+let escapeHeld = false;      // the page saw Escape go down
+let escapeLeftFull = false;  // the browser used that Escape to leave full screen
+
+function say(text) {
+  message.textContent += (message.textContent ? '\n' : '') + text;
+}
+
+function enterFullscreen() {
+  const refused = (why) => say(`Full screen was refused (${why}); zavit runs in the page.`);
+  if (!stage.requestFullscreen) return refused('this browser offers none');
+  stage.requestFullscreen({navigationUI: 'hide'}).then(() => {
+    if (navigator.keyboard && navigator.keyboard.lock)
+      navigator.keyboard.lock([ESCAPE]).catch(() => {});
+  }, (error) => refused(error.message));
+}
+
+// No is the default; keys move the focus when pressed and answer when released, as the
+// desktop's dialog does. Full screen must come from the answering gesture itself.
+function ask() {
+  return new Promise((resolve) => {
+    const pressed = new Set();
+    const answer = (full) => {
+      if (!dialog.open) return;
+      dialog.close();
+      if (full) enterFullscreen();
+      resolve(full);
+    };
+    const keyOf = (event) => (event.key.length === 1 ? event.key.toLowerCase() : event.key);
+    dialog.addEventListener('cancel', (event) => event.preventDefault());
+    dialog.addEventListener('keydown', (event) => {
+      const key = keyOf(event);
+      if (FOCUS_KEYS.includes(key)) (document.activeElement === yes ? no : yes).focus();
+      else if (ANSWER_KEYS.includes(key)) pressed.add(key);
+      else return;
+      event.preventDefault();
+    });
+    dialog.addEventListener('keyup', (event) => {
+      const key = keyOf(event);
+      if (!pressed.delete(key)) return;
+      event.preventDefault();
+      const onFocused = key === 'Enter' || key === ' ';
+      answer(key === 'y' || (onFocused && document.activeElement === yes));
+    });
+    yes.addEventListener('click', () => answer(true));
+    no.addEventListener('click', () => answer(false));
+    dialog.showModal();
+    no.focus();
+  });
+}
+
+// Whole pixels in full screen, centred at whole device pixels; 320 x 240 in the page, or
+// less where the screen is narrower.
+function place() {
+  const full = document.fullscreenElement === stage;
+  const ratio = window.devicePixelRatio || 1;
+  const roomW = full ? stage.clientWidth : document.documentElement.clientWidth;
+  const roomH = full ? stage.clientHeight : SCREEN_H;
+  const whole = Math.floor(Math.min(roomW * ratio / SCREEN_W, roomH * ratio / SCREEN_H));
+  const scale = full ? Math.max(1, whole) / ratio : Math.min(1, roomW / SCREEN_W);
+  const snap = (length) => Math.floor(length * ratio) / ratio;
+  canvas.style.width = `${SCREEN_W * scale}px`;
+  canvas.style.height = `${SCREEN_H * scale}px`;
+  canvas.style.left = `${snap((roomW - SCREEN_W * scale) / 2)}px`;
+  canvas.style.top = full ? `${snap((roomH - SCREEN_H * scale) / 2)}px` : '0';
+  stage.style.height = full ? '' : `${SCREEN_H * scale}px`;
+}
+
+// The program measures the pointer from the canvas's box and truncates; the box is painted
+// snapped to device pixels, so it measures from there.
+function measureFromPaintedBox() {
+  const layoutBox = HTMLCanvasElement.prototype.getBoundingClientRect;
+  canvas.getBoundingClientRect = function () {
+    const box = layoutBox.call(this);
+    const ratio = window.devicePixelRatio || 1;
+    const snap = (length) => Math.round(length * ratio) / ratio;
+    return new DOMRect(snap(box.left), snap(box.top), snap(box.right) - snap(box.left),
+                       snap(box.bottom) - snap(box.top));
+  };
+}
+
+// An Escape whose press the browser took to leave full screen is not the person's quit.
+function keepBrowsersEscape() {
+  addEventListener('keydown', (event) => {
+    if (event.key === ESCAPE) escapeHeld = true;
+  }, true);
+  addEventListener('keyup', (event) => {
+    if (event.key !== ESCAPE) return;
+    if (!escapeHeld || escapeLeftFull) event.stopImmediatePropagation();
+    escapeHeld = escapeLeftFull = false;
+  }, true);
+  document.addEventListener('fullscreenchange', () => {
+    if (!document.fullscreenElement && escapeHeld) escapeLeftFull = true;
+    place();
+  });
+}
+
+function ended(status) {
+  if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+  if (navigator.keyboard && navigator.keyboard.unlock) navigator.keyboard.unlock();
+  document.body.dataset.status = status;
+  console.log(`zavit exited with status ${status}`);
+  say(`zavit has ended (status ${status}). Reload the page to start it again.`);
+}
+
+// The person's own image where the page's folder has one, else the program's built-in copy.
+function start() {
+  const sprite = fetch(SPRITE).then((reply) => (reply.ok ? reply.arrayBuffer() : null),
+                                    () => null);
+  window.Module = {
+    canvas,
+    answer: ask(),
+    files: {},
+    filesRead: sprite.then((bytes) => bytes && (Module.files[SPRITE] = new Uint8Array(bytes))),
+    print: (text) => console.log(text),
+    printErr: (text) => {
+      console.error(text);
+      say(text);
+    },
+    started: () => (document.body.dataset.status = 'running'),
+    onExit: ended,
+    onAbort: (what) => say(`zavit stopped: ${what}`),
+  };
+  const program = document.createElement('script');
+  program.src = PROGRAM;
+  program.onerror = () => say(`zavit's files failed to load: ${PROGRAM} cannot be read.`);
+  document.body.append(program);
+}
+
+measureFromPaintedBox();
+keepBrowsersEscape();
+addEventListener('resize', place);
+place();
+if (typeof WebAssembly === 'object') start();
+else say('This browser cannot run WebAssembly, which zavit needs.');
