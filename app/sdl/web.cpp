@@ -67,6 +67,15 @@ extern "C" const char *SDL_GetError(void)
     return error_text;
 }
 
+// The loader has keyed white out already; the emulation's own would only warn on the console.
+extern "C" int SDL_SetColorKey(SDL_Surface *surface, int flag, Uint32 key)
+{
+    (void)surface;
+    (void)flag;
+    (void)key;
+    return 0;
+}
+
 extern "C" void SDL_WM_SetCaption(const char *title, const char *icon)
 {
     (void)icon;
