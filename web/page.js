@@ -113,6 +113,12 @@ function keepBrowsersEscape() {
   });
 }
 
+// Before the program runs a failure means its files did not load; after, that it broke.
+function failed(why) {
+  if (document.body.dataset.status) say(`zavit stopped: ${why}`);
+  else say(`zavit's files failed to load: ${why}.`);
+}
+
 function ended(status) {
   if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
   if (navigator.keyboard && navigator.keyboard.unlock) navigator.keyboard.unlock();
@@ -137,11 +143,17 @@ function start() {
     },
     started: () => (document.body.dataset.status = 'running'),
     onExit: ended,
-    onAbort: (what) => say(`zavit stopped: ${what}`),
+    onAbort: failed,
   };
+  // The program's exit ends its last call with an ExitStatus, which is no failure.
+  addEventListener('unhandledrejection', (event) => {
+    if (event.reason && event.reason.name === 'ExitStatus') event.preventDefault();
+    else failed(event.reason);
+  });
+  addEventListener('error', (event) => failed(event.message));
   const program = document.createElement('script');
   program.src = PROGRAM;
-  program.onerror = () => say(`zavit's files failed to load: ${PROGRAM} cannot be read.`);
+  program.onerror = () => failed(`${PROGRAM} cannot be read`);
   document.body.append(program);
 }
 
@@ -149,5 +161,7 @@ measureFromPaintedBox();
 keepBrowsersEscape();
 addEventListener('resize', place);
 place();
-if (typeof WebAssembly === 'object') start();
-else say('This browser cannot run WebAssembly, which zavit needs.');
+if (typeof WebAssembly !== 'object') say('This browser cannot run WebAssembly, which zavit needs.');
+else if (location.protocol === 'file:') failed('a page opened straight from disk may not read ' +
+                                             'zavit.wasm; serve its folder with a web server');
+else start();

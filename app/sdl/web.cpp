@@ -18,6 +18,10 @@ const Uint32 ALPHA_MASK = 0xFF000000;
 const Uint32 WHITE = RED_MASK | GREEN_MASK | BLUE_MASK;
 const Uint32 CLEAR = 0;                                       // a pixel that blits leave out
 const char *const NOT_BMP = "File is not a Windows BMP file"; // as the desktop's loader says
+const char *const PAST_PALETTE = "A BMP image contains a pixel with a color out of the palette";
+const size_t INDEXED_HEADER_BYTES = 50; // up to the count of colours used, at 46
+const Uint32 OS2_INFO_BYTES = 12;       // the old core header, with 16-bit dimensions
+const int INDEXED_BITS_MAX = 8;         // deeper pixels carry no palette index
 
 static char error_text[ERROR_TEXT_MAX];
 
@@ -162,6 +166,40 @@ static Uint8 *read_rest(SDL_RWops *stream, size_t &length)
     return bytes;
 }
 
+static Uint32 read_le(const Uint8 *bytes, int count)
+{
+    Uint32 value = 0;
+    for (int i = count - 1; i >= 0; i--)
+        value = value << 8 | bytes[i];
+    return value;
+}
+
+// Whether an uncompressed indexed image names a colour past its palette, which the desktop's
+// loader refuses and the browser would draw. The checks before have kept every row in the file.
+static bool indexes_past_palette(const Uint8 *bytes, size_t length)
+{
+    bool old = length >= 18 && read_le(bytes + 14, 4) == OS2_INFO_BYTES;
+    if (length < INDEXED_HEADER_BYTES && !old)
+        return false;
+    Uint32 bits = read_le(bytes + (old ? 24 : 28), 2);
+    if (bits > INDEXED_BITS_MAX || (!old && read_le(bytes + 30, 4) != 0))
+        return false;
+    Uint32 width = old ? read_le(bytes + 18, 2) : read_le(bytes + 18, 4);
+    Uint32 height = old ? read_le(bytes + 20, 2) : read_le(bytes + 22, 4);
+    height = old || static_cast<Sint32>(height) > 0 ? height : 0 - height;
+    Uint32 colours = old ? 0 : read_le(bytes + 46, 4);
+    colours = colours ? colours : 1u << bits;
+    const Uint8 *pixels = bytes + read_le(bytes + 10, 4);
+    size_t row = (width * bits + 31) / 32 * 4;
+    for (Uint32 y = 0; y < height; y++)
+        for (Uint32 x = 0; x < width; x++) {
+            Uint32 shift = 8 - bits - x * bits % 8;
+            if ((pixels[y * row + x * bits / 8] >> shift & ((1u << bits) - 1)) >= colours)
+                return true;
+        }
+    return false;
+}
+
 // White becomes clear and every other colour opaque, as a colour key would draw them.
 static void key_out_white(SDL_Surface *image)
 {
@@ -202,6 +240,8 @@ extern "C" SDL_Surface *SDL_LoadBMP_RW(SDL_RWops *stream, int close)
         SDL_SetError("Error reading from datastream");
     else if (length < 2 || bytes[0] != 'B' || bytes[1] != 'M')
         SDL_SetError("%s", NOT_BMP);
+    else if (indexes_past_palette(bytes, length))
+        SDL_SetError("%s", PAST_PALETTE);
     else if (!(decoded = decode_in_browser(bytes, length, size)))
         SDL_SetError("the browser cannot decode this BMP");
     free(bytes);
