@@ -2,9 +2,9 @@
 """Times the page in headless Chromium, as tools/bench-frames --web does beside the desktop build:
 frames and the time between them, CPU per frame of the renderer, the GPU process and the whole
 browser (/proc), navigation to the first frame after an answer given at once, the renderer's peak
-memory, the wasm heap, and every file's size, plain and gzipped.
-Usage: bench-page.py SECONDS SITE_FOLDER"""
-import functools, gzip, http.server, os, re, statistics, sys, threading, time
+memory, the wasm heap, and every file's size, plain and gzipped; with PICTURE, a PNG of the page round the canvas after.
+Usage: bench-page.py SECONDS SITE_FOLDER [PICTURE]"""
+import functools, gzip, http.server, os, re, statistics, subprocess, sys, threading, time
 from selenium import webdriver
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.keys import Keys
@@ -14,6 +14,8 @@ BROWSER = ('--headless --no-sandbox --disable-gpu --disable-quic --no-first-run 
 GAP_MS = 8        # canvas calls further apart than this begin a new frame
 MOVE_PAUSE = 0.05  # seconds between two pointer moves
 TICK_MS = 1000 / os.sysconf('SC_CLK_TCK')
+MARGIN = 40        # CSS pixels of the page kept round the canvas in the picture
+GATHER = 3         # seconds the swarm gets to gather round the pointer before the picture
 # Watches the canvas from outside the program: a frame is a burst of 2D calls; the wasm memory.
 PROBE = '''
 window.__frames = []; window.__calls = 0;
@@ -88,6 +90,8 @@ def main():
         renderer = max((p for p in after if after[p][0] == 'renderer'),
                        key=lambda p: after[p][1] - before.get(p, ('', 0))[1])
         print(f'renderer peak memory (VmHWM): {peak_kb(renderer) / 1024:.1f} MB')
+        if len(sys.argv) > 3:
+            picture(b, rect, sys.argv[3])
     finally:
         b.quit()
         server.shutdown()
@@ -110,6 +114,16 @@ def report(frames, calls, heap, before, after, start, stop):   # the page's figu
           + f', whole browser {sum(cpu.values()) / n:.2f} ms')
     print(f'navigation to the first frame after an answer at once: {frames[0][0]:.0f} ms')
     print(f'wasm heap: {heap / 2**20:.1f} MB' if heap else 'wasm heap: not seen')
+
+
+def picture(b, rect, path):   # the page round the canvas, the pointer resting in it
+    b.execute_cdp_cmd('Input.dispatchMouseEvent', {'type': 'mouseMoved', 'x': rect['x'] + 200.5,
+                                                   'y': rect['y'] + 100.5})
+    time.sleep(GATHER)
+    crop = f"{rect['width'] + 2 * MARGIN}x{rect['height'] + 2 * MARGIN}+" \
+           f"{max(0, rect['x'] - MARGIN):.0f}+{max(0, rect['y'] - MARGIN):.0f}"
+    subprocess.run(['convert', 'png:-', '-crop', crop, '+repage', '-strip', path],
+                   input=b.get_screenshot_as_png(), check=True)
 
 
 def sizes(site):   # every file the page loads, plain and gzipped
