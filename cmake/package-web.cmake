@@ -14,8 +14,8 @@ add_custom_command(OUTPUT ${ZAVIT_WEB_ZIP}
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${ZAVIT_SITE} ${ZAVIT_WEB_NAME}
   COMMAND ${CMAKE_COMMAND} -E tar cf ${ZAVIT_WEB_ZIP} --format=zip "--mtime=${zip_time}"
           ${members}
-  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${ZAVIT_SOURCE_DATE_EPOCH}
-          ${ZAVIT_STRIP_NONDETERMINISM} --type zip ${ZAVIT_WEB_ZIP}
+  COMMAND ${ZAVIT_STRIP_NONDETERMINISM} --type zip --timestamp ${ZAVIT_SOURCE_DATE_EPOCH}
+          ${ZAVIT_WEB_ZIP}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${ZAVIT_WEB_NAME}
   DEPENDS zavit ${ZAVIT_SITE}/index.html ${ZAVIT_SITE}/zavit.css ${ZAVIT_SITE}/page.js
   WORKING_DIRECTORY ${PROJECT_BINARY_DIR} VERBATIM)

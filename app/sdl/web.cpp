@@ -21,7 +21,13 @@ const char *const NOT_BMP = "File is not a Windows BMP file"; // as the desktop'
 const char *const PAST_PALETTE = "A BMP image contains a pixel with a color out of the palette";
 const size_t INDEXED_HEADER_BYTES = 50; // up to the count of colours used, at 46
 const Uint32 OS2_INFO_BYTES = 12;       // the old core header, with 16-bit dimensions
-const int INDEXED_BITS_MAX = 8;         // deeper pixels carry no palette index
+const Uint32 INDEXED_BITS_MAX = 8;      // deeper pixels carry no palette index
+const Uint32 BI_BITFIELDS = 3;          // uncompressed, with masks for 16 or 32 bits
+
+// Where an uncompressed image's rows lie, each a whole number of 32-bit words.
+struct Layout {
+    Uint32 bits, width, height, colours, offset, row;
+};
 
 static char error_text[ERROR_TEXT_MAX];
 
@@ -174,30 +180,50 @@ static Uint32 read_le(const Uint8 *bytes, int count)
     return value;
 }
 
-// Whether an uncompressed indexed image names a colour past its palette, which the desktop's
-// loader refuses and the browser would draw. The checks before have kept every row in the file.
-static bool indexes_past_palette(const Uint8 *bytes, size_t length)
+// An uncompressed image's rows, as its header gives them; false for any other image.
+static bool read_layout(const Uint8 *bytes, size_t length, Layout &layout)
 {
     bool old = length >= 18 && read_le(bytes + 14, 4) == OS2_INFO_BYTES;
-    if (length < INDEXED_HEADER_BYTES && !old)
+    if ((length < INDEXED_HEADER_BYTES && !old) ||
+        (!old && read_le(bytes + 30, 4) != 0 && read_le(bytes + 30, 4) != BI_BITFIELDS))
         return false;
-    Uint32 bits = read_le(bytes + (old ? 24 : 28), 2);
-    if (bits > INDEXED_BITS_MAX || (!old && read_le(bytes + 30, 4) != 0))
-        return false;
-    Uint32 width = old ? read_le(bytes + 18, 2) : read_le(bytes + 18, 4);
+    layout.bits = read_le(bytes + (old ? 24 : 28), 2);
+    layout.width = old ? read_le(bytes + 18, 2) : read_le(bytes + 18, 4);
     Uint32 height = old ? read_le(bytes + 20, 2) : read_le(bytes + 22, 4);
-    height = old || static_cast<Sint32>(height) > 0 ? height : 0 - height;
-    Uint32 colours = old ? 0 : read_le(bytes + 46, 4);
-    colours = colours ? colours : 1u << bits;
-    const Uint8 *pixels = bytes + read_le(bytes + 10, 4);
-    size_t row = (width * bits + 31) / 32 * 4;
-    for (Uint32 y = 0; y < height; y++)
-        for (Uint32 x = 0; x < width; x++) {
-            Uint32 shift = 8 - bits - x * bits % 8;
-            if ((pixels[y * row + x * bits / 8] >> shift & ((1u << bits) - 1)) >= colours)
+    layout.height = old || static_cast<Sint32>(height) > 0 ? height : 0 - height;
+    layout.colours = old ? 0 : read_le(bytes + 46, 4);
+    layout.offset = read_le(bytes + 10, 4);
+    layout.row = (layout.width * layout.bits + 31) / 32 * 4;
+    return true;
+}
+
+// Whether an indexed image names a colour past its palette, which the desktop's loader
+// refuses and the browser would draw. The checks before have kept every row in the file.
+static bool indexes_past_palette(const Uint8 *bytes, const Layout &layout)
+{
+    Uint32 bits = layout.bits;
+    if (bits > INDEXED_BITS_MAX)
+        return false;
+    Uint32 colours = layout.colours ? layout.colours : 1u << bits;
+    for (Uint32 y = 0; y < layout.height; y++)
+        for (Uint32 x = 0; x < layout.width; x++) {
+            Uint8 byte = bytes[layout.offset + y * layout.row + x * bits / 8];
+            if ((byte >> (8 - bits - x * bits % 8) & ((1u << bits) - 1)) >= colours)
                 return true;
         }
     return false;
+}
+
+// The desktop's loader takes a last row without its padding; the browser needs it there.
+static Uint8 *pad_last_row(Uint8 *bytes, size_t &length, const Layout &layout)
+{
+    size_t whole = layout.offset + static_cast<size_t>(layout.row) * layout.height;
+    Uint8 *padded = whole > length ? static_cast<Uint8 *>(realloc(bytes, whole)) : bytes;
+    if (padded && whole > length) {
+        memset(padded + length, 0, whole - length);
+        length = whole;
+    }
+    return padded ? padded : bytes;
 }
 
 // White becomes clear and every other colour opaque, as a colour key would draw them.
@@ -236,11 +262,15 @@ extern "C" SDL_Surface *SDL_LoadBMP_RW(SDL_RWops *stream, int close)
         SDL_RWclose(stream);
     int size[2] = {0, 0};
     bool decoded = false;
+    Layout layout = {0, 0, 0, 0, 0, 0};
+    bool plain = bytes && read_layout(bytes, length, layout);
+    if (plain)
+        bytes = pad_last_row(bytes, length, layout);
     if (!bytes)
         SDL_SetError("Error reading from datastream");
     else if (length < 2 || bytes[0] != 'B' || bytes[1] != 'M')
         SDL_SetError("%s", NOT_BMP);
-    else if (indexes_past_palette(bytes, length))
+    else if (plain && indexes_past_palette(bytes, layout))
         SDL_SetError("%s", PAST_PALETTE);
     else if (!(decoded = decode_in_browser(bytes, length, size)))
         SDL_SetError("the browser cannot decode this BMP");
