@@ -5,8 +5,8 @@ The --beside files (the program; for --windows zavit.exe and SDL.dll, run under 
 error in stderr.txt there) go into each case's folder, where the command finds them.
 --classic: built on classic SDL 1.2. --web: the page in the command's folder, served on 127.0.0.1,
 in headless Chromium; input as DevTools events, pixels from screenshots, lines in the page."""
-import argparse, contextlib, functools, glob, http.server, os, re, shlex, shutil, signal, struct, subprocess, sys, tempfile
-import threading, time
+import argparse, contextlib, functools, glob, http.server, os, re, shlex, shutil, signal, struct
+import subprocess, sys, tempfile, threading, time
 from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
 from selenium import webdriver
@@ -43,13 +43,15 @@ ROWS = [('sprite', 'Return', 'sprites', 'Escape held', 0, '', 'all web'),
         ('sprite', 'close request', 'window', 'Escape', 0, '', 'openbox'),
         ('none', 'Return', '', '', 1, LOAD + "Couldn't open zavit.bmp", 'openbox'),
         ('none', 'Return', 'sprites', 'Escape', 0, '', 'web'),   # the page's own copy
-        ('sprite', 'n', 'window', 'Escape', 0, '', 'web'), ('sprite', 'Left space', 'full screen', 'Escape', 0, '', 'web'),
+        ('sprite', 'n', 'window', 'Escape', 0, '', 'web'),
+        ('sprite', 'Left space', 'full screen', 'Escape', 0, '', 'web'),
         ('sprite', 'tap Yes', 'full screen', 'Escape', 0, '', 'web'),
         ('sprite', 'Return', 'finger', 'Escape', 0, '', 'web'),
         ('elsewhere', 'Return', 'sprites', 'Escape', 0, '', 'openbox'),
         ('own', 'Return', '', '', 1, LOAD + 'File is not a Windows BMP file', 'openbox'),
         ('folder', 'Return', '', '', 1, LOAD, 'openbox'),
-        *[(bmp, 'Return', '', '', 1, LOAD, 'openbox web') for bmp in glob.glob(HERE + '/../images/*.bmp')],
+        *[(bmp, 'Return', '', '', 1, LOAD, 'openbox web')
+          for bmp in glob.glob(HERE + '/../images/*.bmp')],
         # Odd, but within every limit; or the sprite as ImageMagick 6.9 writes it (palette_*: by
         # convert, with BMP3: for v3; 1 bit: +dither -colors 2 -type Palette, v4: -monochrome;
         # 4 bits: -type Palette; 8: -size 16x1 gradient: -append -type Palette -crop 16x16+0+0)
@@ -312,13 +314,15 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
 @contextlib.contextmanager
 def page_session(opts, cases):   # headless Chromium, and the cases' folders served on 127.0.0.1
     quiet = type('Quiet', (http.server.SimpleHTTPRequestHandler,), {'log_message': lambda *_: None})
-    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(quiet, directory=cases))
+    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0),
+                                             functools.partial(quiet, directory=cases))
     threading.Thread(target=server.serve_forever, daemon=True).start()
     options = webdriver.ChromeOptions()
     for flag in BROWSER + ['--user-data-dir=' + tempfile.mkdtemp(dir=cases)]:
         options.add_argument(flag)
     options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
-    opts.browser, opts.site = webdriver.Chrome(options=options), f'http://127.0.0.1:{server.server_port}/'
+    opts.browser, opts.site = webdriver.Chrome(options=options),\
+        f'http://127.0.0.1:{server.server_port}/'
     try:
         opts.browser.execute_cdp_cmd('Emulation.setTouchEmulationEnabled', {'enabled': True})
         yield opts.browser
@@ -331,8 +335,9 @@ def point(b, kind, x, y, finger=False):   # KIND 0 presses, 1 moves, 2 lets go a
     if finger:
         return b.execute_cdp_cmd('Input.dispatchTouchEvent', {'type': ('touchStart', 'touchMove',
                                  'touchEnd')[kind], 'touchPoints': [{'x': x, 'y': y}][:kind < 2]})
-    b.execute_cdp_cmd('Input.dispatchMouseEvent', {'type': ('mousePressed', 'mouseMoved', 'mouseReleased')
-                      [kind], 'x': x, 'y': y, 'button': 'none' if kind == 1 else 'left', 'clickCount': 1})
+    b.execute_cdp_cmd('Input.dispatchMouseEvent', {'type': ('mousePressed', 'mouseMoved',
+                      'mouseReleased')[kind], 'x': x, 'y': y, 'button': ('left', 'none')[kind == 1],
+                      'clickCount': 1})
 
 
 def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the page, in Chromium
@@ -341,7 +346,8 @@ def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the
         shutil.copy(setting if setting.endswith('.bmp') else SPRITE, folder + '/zavit.bmp')
     b.get_log('browser')
     b.get(opts.site + os.path.basename(folder) + '/')
-    question = poll(lambda: (q := b.find_element('id', 'question')).get_attribute('open') and q, 'no question')
+    question = poll(lambda: (q := b.find_element('id', 'question')).get_attribute('open') and q,
+                    'no question')
     if answer.endswith('Yes'):   # the button's middle, with the mouse or a finger
         r = b.find_element('id', 'yes').rect
         for kind in (0, 2):
@@ -359,7 +365,7 @@ def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the
         poll(lambda: w.rect['width'] % WINDOW[0] == w.rect['height'] % WINDOW[1] == 0 < w.rect['width']
              - WINDOW[0] and set(opts.sprite.values()) & set(pixels(w)), 'no sprites in full screen')
         blurred = set(pixels(b)) - set(opts.sprite.values()) - {WHITE, BLACK}
-        assert not blurred and BLACK in set(pixels(b)), f'blurred: {len(blurred)} colours not in the sprite'
+        assert not blurred and BLACK in set(pixels(b)), f'blurred: {len(blurred)} new colours'
     elif seen:
         assert (w.rect['width'], w.rect['height']) == WINDOW and b.title == 'ZAVIT', 'not windowed'
         poll(lambda: len(set(pixels(w))) > 1, 'nothing drawn')
@@ -375,8 +381,9 @@ def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the
         ActionChains(b).key_up(Keys.ESCAPE).perform()
     got = int(poll(lambda: ENDED.search(said(opts, folder)), 'the program did not end')[1])
     assert got == status, f'status {got}, not {status}'
-    assert ([l for l in said(opts, folder).splitlines() if not ENDED.search(l)] or [''])[-1].startswith(last)\
-        and last in ' '.join(e['message'] for e in b.get_log('browser')).replace('\\"', '"'), f'the last line in the page and console is not "{last}..."'
+    console = ' '.join(e['message'] for e in b.get_log('browser')).replace('\\"', '"')
+    assert any(line.startswith(last) for line in said(opts, folder).splitlines()) and last in console, \
+        f'no line "{last}..." in the page and on the console'
     assert (w.rect['width'], w.rect['height']) == WINDOW and pixels(w) == pixels(w), 'not stopped'
 
 
@@ -384,7 +391,8 @@ def runs_here(opts, row):   # full screen is a window manager's to give
     where, seen = row[-1].split(), row[2]
     if opts.web:
         return 'web' in where
-    here = 'all' in where or opts.wm == 'openbox' and ('openbox' in where or 'x11' in where and not opts.windows)
+    here = 'all' in where or opts.wm == 'openbox' and ('openbox' in where or
+                                                       'x11' in where and not opts.windows)
     return here and (opts.wm != 'none' or seen != 'full screen')
 
 
