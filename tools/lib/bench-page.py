@@ -39,17 +39,19 @@ for (const name of ['instantiate', 'instantiateStreaming']) {
 
 
 def processes(root):   # every process under ROOT, by id: its type and its CPU ticks so far
-    found, parents = {}, {root}
-    for pid in sorted(int(p) for p in os.listdir('/proc') if p.isdigit()):
+    table = {}
+    for pid in (int(p) for p in os.listdir('/proc') if p.isdigit()):
         try:
             stat = open(f'/proc/{pid}/stat').read().rsplit(')', 1)[1].split()
             args = open(f'/proc/{pid}/cmdline').read()
         except OSError:
             continue
-        if int(stat[1]) in parents:
-            parents.add(pid)
-            kind = (re.search(r'--type=([\w-]+)', args) or [0, 'browser'])[1]
-            found[pid] = (kind, int(stat[11]) + int(stat[12]))
+        kind = (re.search(r'--type=([\w-]+)', args) or [0, 'browser'])[1]
+        table[pid] = (int(stat[1]), kind, int(stat[11]) + int(stat[12]))
+    found, parents = {}, {root}
+    while grown := {p for p, row in table.items() if row[0] in parents and p not in parents}:
+        parents |= grown   # process ids wrap: a child's may be below its parent's
+        found.update((p, table[p][1:]) for p in grown)
     return found
 
 
