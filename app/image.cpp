@@ -113,6 +113,7 @@ const char *bmp_refusal(const unsigned char *header, size_t length, int64_t file
 }
 
 // Up to COUNT bytes from OFFSET past where the stream stands, which it is put back to; how many.
+// COUNT (a header or a palette) fits 16 bits, which SDL 1.2's int and Emscripten's size_t take.
 static size_t read_from(SDL_RWops *stream, int64_t offset, unsigned char *bytes, size_t count)
 {
     int start = SDL_RWtell(stream);
@@ -122,8 +123,8 @@ static size_t read_from(SDL_RWops *stream, int64_t offset, unsigned char *bytes,
         return 0;
     if (SDL_RWseek(stream, start + static_cast<int>(offset), RW_SEEK_SET) >= 0)
         while (length < count &&
-               (got = static_cast<int>(
-                    SDL_RWread(stream, bytes + length, 1, static_cast<int>(count - length)))) > 0)
+               (got = static_cast<int>(SDL_RWread(stream, bytes + length, 1,
+                                                  static_cast<Uint16>(count - length)))) > 0)
             length += static_cast<size_t>(got);
     SDL_RWseek(stream, start, RW_SEEK_SET);
     return length;

@@ -68,7 +68,8 @@ function ask() {
 }
 
 // Whole pixels in full screen, centred at whole device pixels; 320 x 240 in the page, or
-// less where the screen is narrower.
+// less where the screen is narrower. The size goes in properties of the page's own, since the
+// program clears the canvas's width and height when it sets its mode.
 function place() {
   const full = document.fullscreenElement === stage;
   const ratio = window.devicePixelRatio || 1;
@@ -77,8 +78,8 @@ function place() {
   const whole = Math.floor(Math.min(roomW * ratio / SCREEN_W, roomH * ratio / SCREEN_H));
   const scale = full ? Math.max(1, whole) / ratio : Math.min(1, roomW / SCREEN_W);
   const snap = (length) => Math.floor(length * ratio) / ratio;
-  canvas.style.width = `${SCREEN_W * scale}px`;
-  canvas.style.height = `${SCREEN_H * scale}px`;
+  canvas.style.setProperty('--width', `${SCREEN_W * scale}px`);
+  canvas.style.setProperty('--height', `${SCREEN_H * scale}px`);
   canvas.style.left = `${snap((roomW - SCREEN_W * scale) / 2)}px`;
   canvas.style.top = full ? `${snap((roomH - SCREEN_H * scale) / 2)}px` : '0';
   stage.style.height = full ? '' : `${SCREEN_H * scale}px`;
