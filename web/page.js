@@ -19,6 +19,8 @@ const no = document.getElementById('no');
 
 let escapeHeld = false;      // the page saw Escape go down
 let escapeLeftFull = false;  // the browser used that Escape to leave full screen
+let escapeLocked = false;    // Keyboard Lock gives every Escape in full screen to the page
+let broken = false;          // a failure has been shown: the first says what happened
 
 function say(text) {
   message.textContent += (message.textContent ? '\n' : '') + text;
@@ -29,7 +31,7 @@ function enterFullscreen() {
   if (!stage.requestFullscreen) return refused('this browser offers none');
   stage.requestFullscreen({navigationUI: 'hide'}).then(() => {
     if (navigator.keyboard && navigator.keyboard.lock)
-      navigator.keyboard.lock([ESCAPE]).catch(() => {});
+      navigator.keyboard.lock([ESCAPE]).then(() => (escapeLocked = true), () => {});
   }, (error) => refused(error.message));
 }
 
@@ -46,6 +48,7 @@ function ask() {
     };
     const keyOf = (event) => (event.key.length === 1 ? event.key.toLowerCase() : event.key);
     dialog.addEventListener('cancel', (event) => event.preventDefault());
+    dialog.addEventListener('close', () => resolve(false)); // closed by the browser: No
     dialog.addEventListener('keydown', (event) => {
       const key = keyOf(event);
       if (FOCUS_KEYS.includes(key)) (document.activeElement === yes ? no : yes).focus();
@@ -98,7 +101,8 @@ function measureFromPaintedBox() {
   };
 }
 
-// An Escape whose press the browser took to leave full screen is not the person's quit.
+// An Escape whose press the browser took to leave full screen is not the person's quit; under
+// Keyboard Lock every Escape is, even one held until the browser leaves full screen.
 function keepBrowsersEscape() {
   addEventListener('keydown', (event) => {
     if (event.key === ESCAPE) escapeHeld = true;
@@ -109,13 +113,16 @@ function keepBrowsersEscape() {
     escapeHeld = escapeLeftFull = false;
   }, true);
   document.addEventListener('fullscreenchange', () => {
-    if (!document.fullscreenElement && escapeHeld) escapeLeftFull = true;
+    if (!document.fullscreenElement && escapeHeld && !escapeLocked) escapeLeftFull = true;
+    if (!document.fullscreenElement) escapeLocked = false;
     place();
   });
 }
 
 // Before the program runs a failure means its files did not load; after, that it broke.
 function failed(why) {
+  if (broken) return;
+  broken = true;
   if (document.body.dataset.status) say(`zavit stopped: ${why}`);
   else say(`zavit's files failed to load: ${why}.`);
 }
@@ -138,9 +145,9 @@ function start() {
     files: {},
     filesRead: sprite.then((bytes) => bytes && (Module.files[SPRITE] = new Uint8Array(bytes))),
     print: (text) => console.log(text),
-    printErr: (text) => {
+    printErr: (text) => { // the program's own lines once it runs; the loader's on the console
       console.error(text);
-      say(text);
+      if (document.body.dataset.status) say(text);
     },
     started: () => (document.body.dataset.status = 'running'),
     onExit: ended,

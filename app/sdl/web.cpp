@@ -34,10 +34,7 @@ static char error_text[ERROR_TEXT_MAX];
 // Decodes the file's bytes into an image kept by the page; false when the browser cannot.
 EM_ASYNC_JS(int, decode_in_browser, (const Uint8 *bytes, size_t length, int *size), {
     try {
-        const blob = new Blob([HEAPU8.slice(bytes, bytes + length)], {
-            type:
-                'image/bmp'
-        });
+        const blob = new Blob([HEAPU8.slice(bytes, bytes + length)]);
         const options = {premultiplyAlpha : 'none', colorSpaceConversion : 'none'};
         const image = await createImageBitmap(blob, options);
         const canvas = document.createElement('canvas');
@@ -54,11 +51,10 @@ EM_ASYNC_JS(int, decode_in_browser, (const Uint8 *bytes, size_t length, int *siz
     }
 });
 
-// Copies the decoded image's rows into pixels PITCH bytes apart, and lets it go.
-EM_JS(void, take_decoded, (Uint8 * pixels, int width, int height, int pitch), {
+// Copies the decoded image's rows of LENGTH bytes into pixels PITCH bytes apart, and lets it go.
+EM_JS(void, take_decoded, (Uint8 * pixels, int height, int length, int pitch), {
     for (let row = 0; row < height; row++)
-        HEAPU8.set(Module.decoded.subarray(row * width * 4, (row + 1) * width * 4),
-                   pixels + row * pitch);
+        HEAPU8.set(Module.decoded.subarray(row * length, (row + 1) * length), pixels + row * pitch);
     Module.decoded = null;
 });
 
@@ -247,7 +243,7 @@ static SDL_Surface *surface_of_decoded(int width, int height)
         return NULL;
     }
     SDL_LockSurface(image);
-    take_decoded(static_cast<Uint8 *>(image->pixels), width, height, image->pitch);
+    take_decoded(static_cast<Uint8 *>(image->pixels), height, width * PIXEL_BYTES, image->pitch);
     key_out_white(image);
     SDL_UnlockSurface(image);
     return image;
