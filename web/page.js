@@ -44,7 +44,7 @@ function ask() {
       if (!dialog.open) return;
       dialog.close();
       if (full) enterFullscreen();
-      resolve(full);
+      setTimeout(() => resolve(full));   // once the answering event has gone by
     };
     const keyOf = (event) => (event.key.length === 1 ? event.key.toLowerCase() : event.key);
     dialog.addEventListener('cancel', (event) => event.preventDefault());

@@ -18,6 +18,7 @@ const Uint32 ALPHA_MASK = 0xFF000000;
 const Uint32 WHITE = RED_MASK | GREEN_MASK | BLUE_MASK;
 const Uint32 CLEAR = 0;                                       // a pixel that blits leave out
 const char *const NOT_BMP = "File is not a Windows BMP file"; // as the desktop's loader says
+const size_t ROW_PAD_MAX = 3; // zeros after a last row left unpadded, which browsers refuse
 const char *const PAST_PALETTE = "A BMP image contains a pixel with a color out of the palette";
 const size_t INDEXED_HEADER_BYTES = 50; // up to the count of colours used, at 46
 const Uint32 OS2_INFO_BYTES = 12;       // the old core header, with 16-bit dimensions
@@ -160,7 +161,7 @@ static Uint8 *read_rest(SDL_RWops *stream, size_t &length)
     if (start < 0 || end < start || SDL_RWseek(stream, start, RW_SEEK_SET) < 0)
         return NULL;
     length = static_cast<size_t>(end - start);
-    Uint8 *bytes = static_cast<Uint8 *>(malloc(length + 1));
+    Uint8 *bytes = static_cast<Uint8 *>(calloc(length + ROW_PAD_MAX, 1));
     if (bytes && SDL_RWread(stream, bytes, 1, length) != length) {
         free(bytes);
         bytes = NULL;
@@ -268,7 +269,7 @@ extern "C" SDL_Surface *SDL_LoadBMP_RW(SDL_RWops *stream, int close)
         SDL_SetError("%s", NOT_BMP);
     else if (plain && indexes_past_palette(bytes, layout))
         SDL_SetError("%s", PAST_PALETTE);
-    else if (!(decoded = decode_in_browser(bytes, length, size)))
+    else if (!(decoded = decode_in_browser(bytes, length + ROW_PAD_MAX, size)))
         SDL_SetError("the browser cannot decode this BMP");
     free(bytes);
     return decoded ? surface_of_decoded(size[0], size[1]) : NULL;

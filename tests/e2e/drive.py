@@ -3,11 +3,17 @@
 window manager, real keys and mouse (XTEST), windows found by name, pixels read from the screen.
 The --beside files (the program; for --windows zavit.exe and SDL.dll, run under Wine, standard
 error in stderr.txt there) go into each case's folder, where the command finds them.
---classic: built on classic SDL 1.2."""
-import argparse, contextlib, glob, os, re, shlex, shutil, signal, struct, subprocess, sys, tempfile
-import time
+--classic: built on classic SDL 1.2. --web: the page in the command's folder, served on 127.0.0.1,
+in headless Chromium; input as DevTools events, pixels from screenshots, lines in the page."""
+import argparse, contextlib, functools, glob, http.server, os, re, shlex, shutil, signal, struct
+import subprocess, sys, tempfile, threading, time
 from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
+from selenium import webdriver
+from selenium.common.exceptions import WebDriverException
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.keys import Keys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SPRITE = HERE + '/../../assets/zavit.bmp'   # 16 x 16, 24 bits from byte 54, bottom row first
@@ -33,27 +39,36 @@ WM_FILES = {'i3.conf': '# i3 config file (v4)\n', '.fluxbox/init': 'session.conf
             '.fluxbox/overlay': 'background: none\n',   # no wallpaper helper left behind
             'sway.conf': 'xwayland enable\noutput HEADLESS-1 resolution 1024x768 scale {}\n'
                          'exec xhost +si:localuser:root >/dev/null\n'}
+BROWSER = ('--headless --no-sandbox --disable-gpu --disable-quic --no-first-run --window-size=799,599 '
+           '--disable-background-networking --disable-component-update --disable-sync').split()
+ENDED = re.compile(r'zavit has ended \(status (\d+)\)\. Reload the page')   # the page's last words
 # Image and settings; the answer; what must be seen; how it ends; status; the last line on
 # stderr starts; where: all (every manager, both builds; managers: not --windows), openbox (both
-# builds), x11 (openbox).
-ROWS = [('sprite', 'Return', 'sprites', 'Escape held', 0, '', 'all'),
-        ('sprite', 'y', 'full screen', 'Escape', 0, '', 'all'),
+# builds), x11 (openbox), web (the page).
+ROWS = [('sprite', 'Return', 'sprites', 'Escape held', 0, '', 'all web'),
+        ('sprite', 'y', 'full screen', 'Escape', 0, '', 'all web'),
         ('sprite', 'n', 'window', 'close request', 0, '', 'all'),
-        ('sprite', 'Escape', 'window', 'Escape', 0, '', 'all'),
+        ('sprite', 'Escape', 'window', 'Escape', 0, '', 'all web'),
         ('sprite', 'Return, xmessage focused', 'window', 'Escape', 0, '', 'managers'),
-        ('sprite', 'Tab Return', 'full screen', 'Escape', 0, '', 'openbox'),
-        ('sprite', 'click Yes', 'full screen', 'Escape', 0, '', 'x11'),
+        ('sprite', 'Tab Return', 'full screen', 'Escape', 0, '', 'openbox web'),
+        ('sprite', 'click Yes', 'full screen', 'Escape', 0, '', 'x11 web'),
         ('sprite', 'close request', 'window', 'Escape', 0, '', 'openbox'),
         ('none', 'Return', '', '', 1, LOAD + "Couldn't open zavit.bmp", 'openbox'),
+        ('none', 'Return', 'sprites', 'Escape', 0, '', 'web'),   # the page's own copy
+        ('sprite', 'n', 'window', 'Escape', 0, '', 'web'),
+        ('sprite', 'Left space', 'full screen', 'Escape', 0, '', 'web'),
+        ('sprite', 'tap Yes', 'full screen', 'Escape', 0, '', 'web'),
+        ('sprite', 'Return', 'finger', 'Escape', 0, '', 'web'),
         ('elsewhere', 'Return', 'sprites', 'Escape', 0, '', 'openbox'),
         ('own', 'Return', '', '', 1, LOAD + 'File is not a Windows BMP file', 'openbox'),
         ('folder', 'Return', '', '', 1, LOAD, 'openbox'),
-        *[(bmp, 'Return', '', '', 1, LOAD, 'openbox') for bmp in glob.glob(HERE + '/../images/*.bmp')],
+        *[(bmp, 'Return', '', '', 1, LOAD, 'openbox web')
+          for bmp in glob.glob(HERE + '/../images/*.bmp')],
         # Odd, but within every limit; or the sprite as ImageMagick 6.9 writes it (palette_*: by
         # convert, with BMP3: for v3; 1 bit: +dither -colors 2 -type Palette, v4: -monochrome;
         # 4 bits: -type Palette; 8: -size 16x1 gradient: -append -type Palette -crop 16x16+0+0)
         *[(bmp, 'Return', 'its own colours' + ', seen through' * ('/palette_' in bmp), 'Escape', 0,
-           '', 'openbox') for bmp in glob.glob(HERE + '/../images/good/*.bmp')],
+           '', 'openbox web') for bmp in glob.glob(HERE + '/../images/good/*.bmp')],
         ('sprite SDL_VIDEODRIVER=nosuch', 'Return', '', '', 1, 'Unable to init SDL: ', 'openbox'),
         ('sprite', 'no display', '', '', 1, 'Unable to init SDL: no display available', 'x11'),
         ('sprite', 'typed " Yes "', '', '', 1, REFUSED + '0x80000000', 'x11'),
@@ -65,7 +80,7 @@ ROWS = [('sprite', 'Return', 'sprites', 'Escape held', 0, '', 'all'),
 def poll(test, what, proc=None):   # TEST's first true result, while PROC runs; X errors miss
     end = time.monotonic() + WAIT
     while time.monotonic() < end and not (proc and proc.poll() is not None):
-        with contextlib.suppress(error.XError):
+        with contextlib.suppress(error.XError, WebDriverException):
             if got := test():
                 return got
         time.sleep(POLL)
@@ -118,7 +133,11 @@ def close(w):   # a close request, as a window manager sends it
     w.display.flush()
 
 
-def pixels(w):   # every pixel of W as stored: blue, green, red
+def pixels(w):   # every pixel of W as stored, or of a page or its element as shown: blue, green, red
+    if not hasattr(w, 'get_image'):
+        png = getattr(w, 'screenshot_as_png', None) or w.get_screenshot_as_png()
+        shot = subprocess.run(['convert', 'png:-', 'bgr:-'], input=png, stdout=subprocess.PIPE).stdout
+        return [shot[i:i + 3] for i in range(0, len(shot), 3)]
     shot = w.get_image(0, 0, *size(w), X.ZPixmap, 0xffffffff).data
     return [shot[i:i + 3] for i in range(0, len(shot), 4)]
 
@@ -197,7 +216,9 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
         shutil.rmtree(home, ignore_errors=True)
 
 
-def said(opts, folder):   # the program's standard error as read, wherever it went
+def said(opts, folder):   # the program's standard error as read, wherever it went; the page's lines
+    if opts.web:
+        return opts.browser.find_element('id', 'message').text
     paths = [folder + '.err'] + [folder + '/stderr.txt'] * opts.windows
     return ESCAPES.sub('', ''.join(open(p, errors='replace').read() for p in paths if os.path.isfile(p)))
 
@@ -272,11 +293,8 @@ def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its shar
         poll(lambda: set(opts.sprite.values()) & set(pixels(w)), 'no sprites', proc)
         blurred = set(pixels(w)) - set(opts.sprite.values()) - {WHITE, BLACK}
         assert not blurred, f'blurred: {len(blurred)} colours not in the sprite'
-    for x, y in POINTS if seen == 'sprites' else []:
-        fake(d, None, w=w, x=x * opts.zoom, y=y * opts.zoom)
-        poll(lambda: not sprite_missing(opts, w, x, y), f'no sprite at {x},{y}', proc)
-    for _ in range(20 if seen == 'sprites' else 0):
-        assert not (wrong := sprite_missing(opts, w, x, y)), f'the sprite is covered: {wrong}'
+    if seen == 'sprites':
+        follow(opts, w, lambda x, y: fake(d, None, w=w, x=x * opts.zoom, y=y * opts.zoom), proc)
     return w
 
 
@@ -288,6 +306,24 @@ def focus_other(opts, env, d):   # another window, a person's terminal say, clic
     return other, w
 
 
+def follow(opts, w, move, proc=None):   # the sprite under the pointer at each point, then on top
+    for x, y in POINTS:
+        move(x, y)
+        poll(lambda: not sprite_missing(opts, w, x, y), f'no sprite at {x},{y}', proc)
+    for _ in range(20):
+        assert not (wrong := sprite_missing(opts, w, x, y)), f'the sprite is covered: {wrong}'
+
+
+def check_image(opts, w, setting, seen, move, proc=None):   # seen through where white; its colours
+    if seen.endswith('seen through'):   # the others gather under the sprite-shaped image
+        move(*POINTS[-1])
+        poll(lambda: seen_through(opts, w, *POINTS[-1]), 'its white hides the others', proc)
+    if seen.startswith('its own colours'):   # wait for them, then tell which are not
+        with contextlib.suppress(AssertionError):
+            poll(lambda: not colours_off(w, setting), '', proc)
+        assert not (off := colours_off(w, setting)), f'colours not its own: {sorted(off)}'
+
+
 def run_case(opts, session, folder, setting, answer, seen, end, status, last):
     env, d, xvfb = session
     other, below = focus_other(opts, env, d) if 'focused' in answer else (None, None)
@@ -296,13 +332,8 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
         answer_question(opts, d, proc, folder, answer.split(',')[0], below)
         w = seen and check_window(opts, d, proc, seen)
         assert not below or poll(lambda: level(w) > level(below), 'the window is behind', proc)
-        if seen.endswith('seen through'):   # the others gather under the sprite-shaped image
-            fake(d, None, w=w, x=POINTS[-1][0], y=POINTS[-1][1])
-            poll(lambda: seen_through(opts, w, *POINTS[-1]), 'its white hides the others', proc)
-        if seen.startswith('its own colours'):   # wait for them, then tell which are not
-            with contextlib.suppress(AssertionError):
-                poll(lambda: not colours_off(w, setting), '', proc)
-            assert not (off := colours_off(w, setting)), f'colours not its own: {sorted(off)}'
+        check_image(opts, w, setting, seen,
+                    lambda x, y: fake(d, None, w=w, x=x * opts.zoom, y=y * opts.zoom), proc)
         if end == 'X lost':
             xvfb.terminate()
         elif end == 'close request':
@@ -325,9 +356,90 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
         other and stop(other)
 
 
+@contextlib.contextmanager
+def page_session(opts, cases):   # headless Chromium, and the cases' folders served on 127.0.0.1
+    quiet = type('Quiet', (http.server.SimpleHTTPRequestHandler,), {'log_message': lambda *_: None})
+    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0),
+                                             functools.partial(quiet, directory=cases))
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    options = webdriver.ChromeOptions()
+    options.binary_location = '/usr/bin/chromium'   # Debian's; newer selenium will not look
+    for flag in BROWSER + ['--user-data-dir=' + tempfile.mkdtemp(dir=cases)]:
+        options.add_argument(flag)
+    options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
+    service = Service('/usr/bin/chromedriver')
+    opts.browser = webdriver.Chrome(options=options, service=service)
+    opts.site = f'http://127.0.0.1:{server.server_port}/'
+    try:
+        opts.browser.execute_cdp_cmd('Emulation.setTouchEmulationEnabled', {'enabled': True})
+        yield opts.browser
+    finally:
+        opts.browser.quit()
+        server.shutdown()
+
+
+def point(b, kind, x, y, finger=False):   # KIND 0 presses, 1 moves, 2 lets go at (X, Y) in the page
+    if finger:
+        return b.execute_cdp_cmd('Input.dispatchTouchEvent', {'type': ('touchStart', 'touchMove',
+                                 'touchEnd')[kind], 'touchPoints': [{'x': x, 'y': y}][:kind < 2]})
+    b.execute_cdp_cmd('Input.dispatchMouseEvent', {'type': ('mousePressed', 'mouseMoved',
+                      'mouseReleased')[kind], 'x': x, 'y': y, 'button': ('left', 'none')[kind == 1],
+                      'clickCount': 1})
+
+
+def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the page, in Chromium
+    shutil.copytree(opts.command[0], folder, dirs_exist_ok=True)
+    if setting != 'none':
+        shutil.copy(setting if setting.endswith('.bmp') else SPRITE, folder + '/zavit.bmp')
+    b.get_log('browser')
+    b.get(opts.site + os.path.basename(folder) + '/')
+    question = poll(lambda: (q := b.find_element('id', 'question')).get_attribute('open') and q,
+                    'no question')
+    if answer.endswith('Yes'):   # the button's middle, with the mouse or a finger
+        r = b.find_element('id', 'yes').rect
+        for kind in (0, 2):
+            point(b, kind, r['x'] + r['width'] / 2, r['y'] + r['height'] / 2, answer.startswith('tap'))
+    for key in answer.split() * (not answer.endswith('Yes')):   # answered on release only
+        ActionChains(b).key_down(getattr(Keys, key.upper(), key)).perform()
+        time.sleep(HOLD)
+        assert question.get_attribute('open'), f'answered on {key} down'
+        assert b.title != 'ZAVIT' and not said(opts, folder), 'the program before the answer'
+        ActionChains(b).key_up(getattr(Keys, key.upper(), key)).perform()
+    w, finger = b.find_element('id', 'canvas'), seen == 'finger'
+    at = lambda x, y: (w.rect['x'] + x + 0.5, w.rect['y'] + y + 0.5)   # a canvas pixel's middle
+    move = lambda x, y: point(b, 1, *at(x, y), finger)
+    if seen == 'full screen':   # scaled by whole pixels, only the sprite's colours, white and black
+        poll(lambda: w.rect['width'] % WINDOW[0] == w.rect['height'] % WINDOW[1] == 0 < w.rect['width']
+             - WINDOW[0] and set(opts.sprite.values()) & set(pixels(w)), 'no sprites in full screen')
+        blurred = set(pixels(b)) - set(opts.sprite.values()) - {WHITE, BLACK}
+        assert not blurred and BLACK in set(pixels(b)), f'blurred: {len(blurred)} new colours'
+    elif seen:
+        assert (w.rect['width'], w.rect['height']) == WINDOW and b.title == 'ZAVIT', 'not windowed'
+        poll(lambda: len(set(pixels(w))) > 1, 'nothing drawn')
+        finger and point(b, 0, *at(160, 120), True)   # in the middle
+    if seen in ('sprites', 'finger'):
+        follow(opts, w, move)
+    check_image(opts, w, setting, seen, move)
+    finger and point(b, 2, 0, 0, True)
+    if end:   # Escape, maybe held: only its release ends it
+        ActionChains(b).key_down(Keys.ESCAPE).perform()
+        time.sleep(HOLD * (end == 'Escape held'))
+        assert not ENDED.search(said(opts, folder)), 'Escape ended it before its release'
+        ActionChains(b).key_up(Keys.ESCAPE).perform()
+    got = int(poll(lambda: ENDED.search(said(opts, folder)), 'the program did not end')[1])
+    assert got == status, f'status {got}, not {status}'
+    console = ' '.join(e['message'] for e in b.get_log('browser')).replace('\\"', '"')
+    assert any(line.startswith(last) for line in said(opts, folder).splitlines()) and last in console, \
+        f'no line "{last}..." in the page and on the console'
+    assert (w.rect['width'], w.rect['height']) == WINDOW and pixels(w) == pixels(w), 'not stopped'
+
+
 def runs_here(opts, row):   # full screen is a window manager's to give; at 2x, a click on Yes too
-    where, seen = row[-1].replace('managers', 'all' * (not opts.windows)), row[2]
-    here = where == 'all' or opts.wm == 'openbox' and (where == 'openbox' or not opts.windows)
+    where, seen = row[-1].replace('managers', 'all' * (not opts.windows)).split(), row[2]
+    if opts.web:
+        return 'web' in where
+    here = 'all' in where or opts.wm == 'openbox' and ('openbox' in where or
+                                                       'x11' in where and not opts.windows)
     return (here or opts.scale > 1 and row[1] == 'click Yes') and (opts.wm, seen) != ('none',
                                                                                     'full screen')
 
@@ -339,6 +451,7 @@ def main():
     parser.add_argument('--beside', action='append', default=[])
     parser.add_argument('--classic', action='store_true')
     parser.add_argument('--scale', type=int, default=1)
+    parser.add_argument('--web', action='store_true')
     parser.add_argument('--first', type=int, help='run only the first FIRST cases')
     parser.add_argument('command', nargs='+')
     opts, failed = parser.parse_args(), 0
@@ -353,19 +466,20 @@ def main():
     if opts.wm in WAYLAND and not os.environ.get('ZAVIT_OWN_X'):   # a chroot's mounts are private
         os.execvpe('unshare', ['unshare', '-nmpf', '--kill-child', '--propagation', 'unchanged', 'sh',
                    '-c', OWN_X, 'sh', sys.executable, *sys.argv], dict(os.environ, ZAVIT_OWN_X='1'))
-    with tempfile.TemporaryDirectory() as cases, x_session(opts.wm, opts.windows, opts.scale) as session:
+    with tempfile.TemporaryDirectory() as cases, (page_session(opts, cases) if opts.web else
+                                                   x_session(opts.wm, opts.windows, opts.scale)) as session:
         for setting, *row, _ in rows:
             name = ' -> '.join(filter(None, map(str, [os.path.basename(setting)] + row[:4])))
             folder = tempfile.mkdtemp(dir=cases)
             try:
                 with x_session(opts.wm, False) if row[2] == 'X lost' else \
                         contextlib.nullcontext(session) as own:
-                    run_case(opts, own, folder, setting, *row)
+                    (run_page if opts.web else run_case)(opts, own, folder, setting, *row)
                 print('ok  ', name, flush=True)
             except Exception as failure:
                 failed += 1
                 print(f'FAIL {name}: {failure!r}', *said(opts, folder).splitlines(), sep='\n    ')
-    print(f'{len(rows) - failed} of {len(rows)} passed under {opts.wm}')
+    print(f'{len(rows) - failed} of {len(rows)} passed under {"Chromium" if opts.web else opts.wm}')
     return 1 if failed else 0
 
 
