@@ -27,20 +27,25 @@ LOAD, LOST = 'Unable to load "zavit.bmp": ', 'Lost the connection to the X displ
 REFUSED = 'Unable to set 320x240 video: refused 320x240x32, flags '   # refuse_video_mode.cpp
 WMS = {'openbox': 'openbox', 'metacity': 'metacity', 'i3': 'i3 -c i3.conf', 'fluxbox': 'fluxbox',
        'xfwm4': 'dbus-run-session -- xfwm4', 'none': ''}   # xfwm4's bus ends with it
-WAYLAND = {'mutter': 'mutter --wayland --headless --virtual-monitor 1024x768 --sm-disable', 'kwin':
-           './kwin_wayland --virtual --xwayland --width 1024 --height 768 --scale {}', 'sway': 'setpriv'
-           ' --reuid 65534 --regid 65534 --clear-groups env WLR_BACKENDS=headless sway -c sway.conf'}
-# sway 1.7 refuses root; kwin copied without file capabilities. Own namespaces: XWayland's sockets
-OWN_X = 'mount --make-rprivate / 2>/dev/null; mount -t proc proc /proc && mkdir -p /tmp/.X11-unix && ' \
-    'mount -t tmpfs tmpfs /tmp/.X11-unix -o mode=1777 && "$@"; s=$? && cd /tmp/.X11-unix && for x in ' \
-    'X*; do [ -S "$x" ] && rm -f "../.$x-lock"; done; exit $s'
+WAYLAND = {'mutter': 'mutter --wayland --headless --virtual-monitor 1024x768 --sm-disable',
+           'kwin': './kwin_wayland --virtual --xwayland --width 1024 --height 768 --scale {}',
+           'sway': 'setpriv --reuid 65534 --regid 65534 --clear-groups '
+                   'env WLR_BACKENDS=headless sway -c sway.conf'}
+# sway 1.7 refuses root; kwin is copied without its file capabilities. Each compositor runs in
+# namespaces of its own: its network for XWayland's abstract sockets, its /proc, its X sockets;
+# the locks its X server leaves in the shared /tmp are removed after it.
+OWN_X = ('mount --make-rprivate / 2>/dev/null; mount -t proc proc /proc && '
+         'mkdir -p /tmp/.X11-unix && mount -t tmpfs tmpfs /tmp/.X11-unix -o mode=1777 && "$@"; '
+         's=$? && cd /tmp/.X11-unix && for x in X*; do [ -S "$x" ] && rm -f "../.$x-lock"; done; '
+         'exit $s')
 WMS.update({wm: 'dbus-run-session -- ' + WAYLAND[wm] for wm in WAYLAND})   # each under its own bus
 WM_FILES = {'i3.conf': '# i3 config file (v4)\n', '.fluxbox/init': 'session.configVersion: 13\n',
             '.fluxbox/overlay': 'background: none\n',   # no wallpaper helper left behind
             'sway.conf': 'xwayland enable\noutput HEADLESS-1 resolution 1024x768 scale {}\n'
                          'exec xhost +si:localuser:root >/dev/null\n'}
-BROWSER = ('--headless --no-sandbox --disable-gpu --disable-quic --no-first-run --window-size=799,599 '
-           '--disable-background-networking --disable-component-update --disable-sync').split()
+BROWSER = ('--headless --no-sandbox --disable-gpu --disable-quic --no-first-run '
+           '--window-size=799,599 --disable-background-networking --disable-component-update '
+           '--disable-sync').split()
 ENDED = re.compile(r'zavit has ended \(status (\d+)\)\. Reload the page')   # the page's last words
 # Image and settings; the answer; what must be seen; how it ends; status; the last line on
 # stderr starts; where: all (every manager, both builds; managers: not --windows), openbox (both
@@ -106,7 +111,9 @@ def find(w, title):   # the deepest viewable window named exactly TITLE at or un
 
 def level(w):   # where W's top-level window lies in the stack, from the bottom
     tree = w.query_tree()
-    return level(tree.parent) if tree.parent != tree.root else tree.root.query_tree().children.index(w)
+    if tree.parent != tree.root:
+        return level(tree.parent)
+    return tree.root.query_tree().children.index(w)
 
 
 def size(w):
@@ -133,10 +140,11 @@ def close(w):   # a close request, as a window manager sends it
     w.display.flush()
 
 
-def pixels(w):   # every pixel of W as stored, or of a page or its element as shown: blue, green, red
+def pixels(w):   # every pixel of W as stored, or of a page or its element as shown: B, G, R
     if not hasattr(w, 'get_image'):
         png = getattr(w, 'screenshot_as_png', None) or w.get_screenshot_as_png()
-        shot = subprocess.run(['convert', 'png:-', 'bgr:-'], input=png, stdout=subprocess.PIPE).stdout
+        shot = subprocess.run(['convert', 'png:-', 'bgr:-'], input=png,
+                              stdout=subprocess.PIPE).stdout
         return [shot[i:i + 3] for i in range(0, len(shot), 3)]
     shot = w.get_image(0, 0, *size(w), X.ZPixmap, 0xffffffff).data
     return [shot[i:i + 3] for i in range(0, len(shot), 4)]
@@ -262,10 +270,12 @@ def answer_question(opts, d, proc, folder, answer, below):
     question = poll(lambda: find(d.screen().root, 'Notice'), 'no question', proc)
     assert not find(d.screen().root, 'ZAVIT'), 'a window before the answer'
     z, wide = opts.zoom, DIALOG[0] * opts.zoom
-    assert opts.windows or size(question) == (wide, DIALOG[1] * z) and d.get_atom('_NET_WM_WINDOW_'
-        'TYPE_DIALOG') in prop(question, '_NET_WM_WINDOW_TYPE'), "not a dialog at the desktop's scale"
-    opts.windows or poll(lambda: (shot := pixels(question)) and sum(BLACK in shot[r * wide:][:wide]
-        for r in range(50 * z)) >= 6 * z, "its text is not at the desktop's scale", proc)   # rows of it
+    assert opts.windows or size(question) == (wide, DIALOG[1] * z) and d.get_atom(
+        '_NET_WM_WINDOW_TYPE_DIALOG') in prop(question, '_NET_WM_WINDOW_TYPE'), \
+        "not a dialog at the desktop's scale"
+    text_rows = lambda shot: sum(BLACK in shot[r * wide:][:wide] for r in range(50 * z))
+    opts.windows or poll(lambda: text_rows(pixels(question)) >= 6 * z,
+                         "its text is not at the desktop's scale", proc)
     assert not below or poll(lambda: level(question) > level(below), 'the question is behind', proc)
     if answer == 'click Yes':
         fake(d, X.ButtonPress, w=question, x=YES[0] * z, y=YES[1] * z)
@@ -301,8 +311,9 @@ def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its shar
 def focus_other(opts, env, d):   # another window, a person's terminal say, clicked: it has the keys
     other = subprocess.Popen('xmessage -g 1024x768 elsewhere'.split(), env=env, start_new_session=1)
     w = poll(lambda: find(d.screen().root, 'xmessage'), 'no xmessage', other)
-    poll(lambda: keyboard(d, w) or fake(d, X.ButtonPress, w=w, x=500, y=300) or fake(
-        d, X.ButtonRelease) or opts.wm == 'none' and w.set_input_focus(X.RevertToParent, 0), 'no keys')
+    poll(lambda: keyboard(d, w) or fake(d, X.ButtonPress, w=w, x=500, y=300) or
+         fake(d, X.ButtonRelease) or opts.wm == 'none' and w.set_input_focus(X.RevertToParent, 0),
+         'no keys')
     return other, w
 
 
@@ -398,7 +409,8 @@ def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the
     if answer.endswith('Yes'):   # the button's middle, with the mouse or a finger
         r = b.find_element('id', 'yes').rect
         for kind in (0, 2):
-            point(b, kind, r['x'] + r['width'] / 2, r['y'] + r['height'] / 2, answer.startswith('tap'))
+            point(b, kind, r['x'] + r['width'] / 2, r['y'] + r['height'] / 2,
+                  answer.startswith('tap'))
     for key in answer.split() * (not answer.endswith('Yes')):   # answered on release only
         ActionChains(b).key_down(getattr(Keys, key.upper(), key)).perform()
         time.sleep(HOLD)
@@ -409,8 +421,9 @@ def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the
     at = lambda x, y: (w.rect['x'] + x + 0.5, w.rect['y'] + y + 0.5)   # a canvas pixel's middle
     move = lambda x, y: point(b, 1, *at(x, y), finger)
     if seen == 'full screen':   # scaled by whole pixels, only the sprite's colours, white and black
-        poll(lambda: w.rect['width'] % WINDOW[0] == w.rect['height'] % WINDOW[1] == 0 < w.rect['width']
-             - WINDOW[0] and set(opts.sprite.values()) & set(pixels(w)), 'no sprites in full screen')
+        width, height = lambda: w.rect['width'], lambda: w.rect['height']
+        poll(lambda: width() % WINDOW[0] == height() % WINDOW[1] == 0 < width() - WINDOW[0] and
+             set(opts.sprite.values()) & set(pixels(w)), 'no sprites in full screen')
         blurred = set(pixels(b)) - set(opts.sprite.values()) - {WHITE, BLACK}
         assert not blurred and BLACK in set(pixels(b)), f'blurred: {len(blurred)} new colours'
     elif seen:
@@ -429,8 +442,8 @@ def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the
     got = int(poll(lambda: ENDED.search(said(opts, folder)), 'the program did not end')[1])
     assert got == status, f'status {got}, not {status}'
     console = ' '.join(e['message'] for e in b.get_log('browser')).replace('\\"', '"')
-    assert any(line.startswith(last) for line in said(opts, folder).splitlines()) and last in console, \
-        f'no line "{last}..." in the page and on the console'
+    assert any(line.startswith(last) for line in said(opts, folder).splitlines()) and \
+        last in console, f'no line "{last}..." in the page and on the console'
     assert (w.rect['width'], w.rect['height']) == WINDOW and pixels(w) == pixels(w), 'not stopped'
 
 
@@ -464,10 +477,12 @@ def main():
     if opts.wm in WAYLAND and not shutil.which({'kwin': 'kwin_wayland'}.get(opts.wm, opts.wm)):
         return print(f'skipped: every row under {opts.wm}, not installed') or 77
     if opts.wm in WAYLAND and not os.environ.get('ZAVIT_OWN_X'):   # a chroot's mounts are private
-        os.execvpe('unshare', ['unshare', '-nmpf', '--kill-child', '--propagation', 'unchanged', 'sh',
-                   '-c', OWN_X, 'sh', sys.executable, *sys.argv], dict(os.environ, ZAVIT_OWN_X='1'))
+        os.execvpe('unshare', ['unshare', '-nmpf', '--kill-child', '--propagation', 'unchanged',
+                               'sh', '-c', OWN_X, 'sh', sys.executable, *sys.argv],
+                   dict(os.environ, ZAVIT_OWN_X='1'))
     with tempfile.TemporaryDirectory() as cases, (page_session(opts, cases) if opts.web else
-                                                   x_session(opts.wm, opts.windows, opts.scale)) as session:
+                                                   x_session(opts.wm, opts.windows,
+                                                             opts.scale)) as session:
         for setting, *row, _ in rows:
             name = ' -> '.join(filter(None, map(str, [os.path.basename(setting)] + row[:4])))
             folder = tempfile.mkdtemp(dir=cases)
