@@ -36,7 +36,7 @@ static char error_text[ERROR_TEXT_MAX];
 // Puts the screen's pixels inside the rectangle on the canvas; one image kept over them.
 EM_JS(void, show_pixels, (const Uint8 *pixels, int width, int height, const SDL_Rect *rect), {
     let image = Module.screenImage;
-    if (!image || image.data.buffer !== HEAPU8.buffer || image.data.byteOffset !== pixels) {
+    if (!image || image.data.buffer != HEAPU8.buffer || image.data.byteOffset != pixels) {
         const bytes = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
         image = Module.screenImage = new ImageData(bytes, width, height);
     }
@@ -335,7 +335,8 @@ extern "C" int SDL_FillRect(SDL_Surface *dst, const SDL_Rect *dstrect, Uint32 co
     int low[2], high[2];
     clip_bounds(dst, low, high);
     int at[2] = {dstrect ? dstrect->x : low[0], dstrect ? dstrect->y : low[1]};
-    int size[2] = {dstrect ? dstrect->w : high[0] - low[0], dstrect ? dstrect->h : high[1] - low[1]};
+    int size[2] = {dstrect ? dstrect->w : high[0] - low[0],
+                   dstrect ? dstrect->h : high[1] - low[1]};
     for (int axis = 0; axis < 2; axis++)
         cut(at[axis], size[axis], low[axis], high[axis]);
     for (int y = 0; y < size[1]; y++)
@@ -345,8 +346,8 @@ extern "C" int SDL_FillRect(SDL_Surface *dst, const SDL_Rect *dstrect, Uint32 co
 }
 
 // Copies the clipped source's pixels that are not clear: white was keyed out by alpha.
-static void copy_keyed(const SDL_Surface *src, const int from[2], SDL_Surface *dst,
-                       const int to[2], const int size[2])
+static void copy_keyed(const SDL_Surface *src, const int from[2], SDL_Surface *dst, const int to[2],
+                       const int size[2])
 {
     for (int y = 0; y < size[1]; y++) {
         const Uint32 *in = pixel_row(src, from[1] + y) + from[0];
