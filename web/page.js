@@ -137,6 +137,8 @@ function ended(status) {
 
 // The person's own image where the page's folder has one, else the program's built-in copy.
 function start() {
+  // The program draws in the context made here, shown without waiting on the page's own frames.
+  canvas.getContext('2d', {desynchronized: true});
   const sprite = fetch(SPRITE).then((reply) => (reply.ok ? reply.arrayBuffer() : null),
                                     () => null);
   window.Module = {

@@ -1,6 +1,7 @@
 // What Emscripten's SDL 1.2 emulation lacks, given here in its stead: error texts that are
 // kept, streams on the files the page has read, BMP images decoded by the browser with white
-// keyed out by alpha (its colour keys do nothing), and the tab's title.
+// keyed out by alpha (its colour keys do nothing), the tab's title, and drawing done in the
+// screen's own pixels, put on the canvas in one call a frame rather than one call a blit.
 #include <SDL.h>
 #include <emscripten.h>
 
@@ -31,6 +32,18 @@ struct Layout {
 };
 
 static char error_text[ERROR_TEXT_MAX];
+
+// Puts the screen's pixels inside the rectangle on the canvas; one image kept over them.
+EM_JS(void, show_pixels, (const Uint8 *pixels, int width, int height, const SDL_Rect *rect), {
+    let image = Module.screenImage;
+    if (!image || image.data.buffer != HEAPU8.buffer || image.data.byteOffset != pixels) {
+        const bytes = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
+        image = Module.screenImage = new ImageData(bytes, width, height);
+    }
+    const at = rect >> 2;
+    const context = Module.canvas.getContext('2d');
+    context.putImageData(image, 0, 0, HEAP32[at], HEAP32[at + 1], HEAP32[at + 2], HEAP32[at + 3]);
+});
 
 // Decodes the file's bytes into an image kept by the page; false when the browser cannot.
 EM_ASYNC_JS(int, decode_in_browser, (const Uint8 *bytes, size_t length, int *size), {
@@ -273,4 +286,111 @@ extern "C" SDL_Surface *SDL_LoadBMP_RW(SDL_RWops *stream, int close)
         SDL_SetError("the browser cannot decode this BMP");
     free(bytes);
     return decoded ? surface_of_decoded(size[0], size[1]) : NULL;
+}
+
+static Uint32 *pixel_row(const SDL_Surface *surface, int y)
+{
+    return reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(surface->pixels) + y * surface->pitch);
+}
+
+// Cuts a span starting at AT, SIZE long, to LOW..HIGH; how far its start moved.
+static int cut(int &at, int &size, int low, int high)
+{
+    int front = at < low ? low - at : 0;
+    at += front;
+    size -= front;
+    if (at + size > high)
+        size = high - at;
+    return front;
+}
+
+// The surface's clip rectangle, kept inside the surface.
+static void clip_bounds(const SDL_Surface *surface, int low[2], int high[2])
+{
+    const SDL_Rect &clip = surface->clip_rect;
+    low[0] = clip.x > 0 ? clip.x : 0;
+    low[1] = clip.y > 0 ? clip.y : 0;
+    high[0] = clip.x + clip.w < surface->w ? clip.x + clip.w : surface->w;
+    high[1] = clip.y + clip.h < surface->h ? clip.y + clip.h : surface->h;
+}
+
+static bool drawable(const SDL_Surface *surface)
+{
+    return surface && surface->pixels && surface->format->BytesPerPixel == PIXEL_BYTES;
+}
+
+static void set_rect(SDL_Rect *rect, const int at[2], const int size[2])
+{
+    bool some = size[0] > 0 && size[1] > 0;
+    *rect = {at[0], at[1], some ? size[0] : 0, some ? size[1] : 0};
+}
+
+// The rectangle, or the whole clip rectangle, filled with the raw pixel, clipped as SDL clips.
+extern "C" int SDL_FillRect(SDL_Surface *dst, const SDL_Rect *dstrect, Uint32 color)
+{
+    if (!drawable(dst)) {
+        SDL_SetError("SDL_FillRect(): Unsupported surface format");
+        return -1;
+    }
+    int low[2], high[2];
+    clip_bounds(dst, low, high);
+    int at[2] = {dstrect ? dstrect->x : low[0], dstrect ? dstrect->y : low[1]};
+    int size[2] = {dstrect ? dstrect->w : high[0] - low[0],
+                   dstrect ? dstrect->h : high[1] - low[1]};
+    for (int axis = 0; axis < 2; axis++)
+        cut(at[axis], size[axis], low[axis], high[axis]);
+    for (int y = 0; y < size[1]; y++)
+        for (int x = 0; x < size[0]; x++)
+            pixel_row(dst, at[1] + y)[at[0] + x] = color;
+    return 0;
+}
+
+// Copies the clipped source's pixels that are not clear: white was keyed out by alpha.
+static void copy_keyed(const SDL_Surface *src, const int from[2], SDL_Surface *dst, const int to[2],
+                       const int size[2])
+{
+    for (int y = 0; y < size[1]; y++) {
+        const Uint32 *in = pixel_row(src, from[1] + y) + from[0];
+        Uint32 *out = pixel_row(dst, to[1] + y) + to[0];
+        for (int x = 0; x < size[0]; x++)
+            if (in[x] & ALPHA_MASK)
+                out[x] = in[x];
+    }
+}
+
+// Clips to the source and then to the destination's clip rectangle, as SDL does, and
+// leaves the rectangle drawn in DSTRECT.
+extern "C" int SDL_UpperBlit(SDL_Surface *src, const SDL_Rect *srcrect, SDL_Surface *dst,
+                             SDL_Rect *dstrect)
+{
+    if (!drawable(src) || !drawable(dst)) {
+        SDL_SetError("SDL_UpperBlit: passed a NULL surface");
+        return -1;
+    }
+    int from[2] = {srcrect ? srcrect->x : 0, srcrect ? srcrect->y : 0};
+    int size[2] = {srcrect ? srcrect->w : src->w, srcrect ? srcrect->h : src->h};
+    int to[2] = {dstrect ? dstrect->x : 0, dstrect ? dstrect->y : 0};
+    int low[2], high[2];
+    clip_bounds(dst, low, high);
+    int whole[2] = {src->w, src->h};
+    for (int axis = 0; axis < 2; axis++) {
+        to[axis] += cut(from[axis], size[axis], 0, whole[axis]);
+        from[axis] += cut(to[axis], size[axis], low[axis], high[axis]);
+    }
+    if (dstrect)
+        set_rect(dstrect, to, size);
+    if (size[0] > 0 && size[1] > 0)
+        copy_keyed(src, from, dst, to, size);
+    return 0;
+}
+
+// The rectangle of the screen, or all of it when it is all zeros, onto the canvas.
+extern "C" void SDL_UpdateRect(SDL_Surface *screen, Sint32 x, Sint32 y, Uint32 w, Uint32 h)
+{
+    if (!drawable(screen))
+        return;
+    SDL_Rect rect = {x, y, static_cast<int>(w), static_cast<int>(h)};
+    if (x == 0 && y == 0 && w == 0 && h == 0)
+        rect = {0, 0, screen->w, screen->h};
+    show_pixels(static_cast<Uint8 *>(screen->pixels), screen->w, screen->h, &rect);
 }

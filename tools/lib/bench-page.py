@@ -19,6 +19,7 @@ GATHER = 3         # seconds the swarm gets to gather round the pointer before t
 # Watches the canvas from outside the program: a frame is a burst of 2D calls; the wasm memory.
 PROBE = '''
 window.__frames = []; window.__calls = 0;
+addEventListener('keyup', () => (window.__answered = window.__answered || performance.now()), true);
 for (const name of ['fillRect', 'drawImage', 'putImageData']) {
   const own = CanvasRenderingContext2D.prototype[name];
   CanvasRenderingContext2D.prototype[name] = function (...args) {
@@ -86,9 +87,10 @@ def main():
                 'y': rect['y'] + min(y, 479 - y) + 0.5})
             time.sleep(MOVE_PAUSE)
         after, stop = processes(b.service.process.pid), b.execute_script('return performance.now()')
-        frames, calls, heap = b.execute_script(
-            'return [window.__frames, window.__calls, window.__memory && window.__memory.buffer.byteLength]')
-        report(frames, calls, heap, before, after, start, stop)
+        frames, calls, heap, marks = b.execute_script(
+            'return [window.__frames, window.__calls, window.__memory && window.__memory.buffer.byteLength, '
+            '[performance.getEntriesByType("navigation")[0].loadEventEnd, window.__answered]]')
+        report(frames, calls, heap, before, after, start, stop, marks)
         renderer = max((p for p in after if after[p][0] == 'renderer'),
                        key=lambda p: after[p][1] - before.get(p, ('', 0))[1])
         print(f'renderer peak memory (VmHWM): {peak_kb(renderer) / 1024:.1f} MB')
@@ -100,7 +102,7 @@ def main():
     sizes(site)
 
 
-def report(frames, calls, heap, before, after, start, stop):   # the page's figures
+def report(frames, calls, heap, before, after, start, stop, marks):   # the page's figures
     inside = [f[0] for f in frames if start <= f[0] <= stop]
     periods = sorted(b - a for a, b in zip(inside, inside[1:]))
     cpu = {}
@@ -114,7 +116,8 @@ def report(frames, calls, heap, before, after, start, stop):   # the page's figu
           f'{periods[int(len(periods) * 0.95)]:.2f} ms; {calls / max(len(frames), 1):.1f} canvas calls a frame')
     print('CPU per frame: ' + ', '.join(f'{kind} {ms / n:.2f} ms' for kind, ms in sorted(cpu.items()))
           + f', whole browser {sum(cpu.values()) / n:.2f} ms')
-    print(f'navigation to the first frame after an answer at once: {frames[0][0]:.0f} ms')
+    print(f'navigation to the first frame after an answer at once: {frames[0][0]:.0f} ms '
+          f'(the page loaded at {marks[0]:.0f} ms, the answer released at {marks[1] or 0:.0f} ms)')
     print(f'wasm heap: {heap / 2**20:.1f} MB' if heap else 'wasm heap: not seen')
 
 
