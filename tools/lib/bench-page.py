@@ -6,6 +6,7 @@ memory, the wasm heap, and every file's size, plain and gzipped; with PICTURE, a
 Usage: bench-page.py SECONDS SITE_FOLDER [PICTURE]"""
 import functools, gzip, http.server, os, re, statistics, subprocess, sys, threading, time
 from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.keys import Keys
 
@@ -67,9 +68,10 @@ def main():
         directory=site))
     threading.Thread(target=server.serve_forever, daemon=True).start()
     options = webdriver.ChromeOptions()
+    options.binary_location = '/usr/bin/chromium'   # Debian's; newer selenium will not look
     for flag in BROWSER + ['--user-data-dir=/tmp/zavit-bench-page-%d' % os.getpid()]:
         options.add_argument(flag)
-    b = webdriver.Chrome(options=options)
+    b = webdriver.Chrome(options=options, service=Service('/usr/bin/chromedriver'))
     try:
         b.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {'source': PROBE})
         b.get(f'http://127.0.0.1:{server.server_port}/')
