@@ -236,12 +236,16 @@ static Uint8 *pad_last_row(Uint8 *bytes, size_t &length, const Layout &layout)
     return padded ? padded : bytes;
 }
 
+static Uint32 *pixel_row(const SDL_Surface *surface, int y)
+{
+    return reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(surface->pixels) + y * surface->pitch);
+}
+
 // White becomes clear and every other colour opaque, as a colour key would draw them.
 static void key_out_white(SDL_Surface *image)
 {
     for (int y = 0; y < image->h; y++) {
-        Uint32 *row =
-            reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(image->pixels) + y * image->pitch);
+        Uint32 *row = pixel_row(image, y);
         for (int x = 0; x < image->w; x++)
             row[x] = (row[x] & WHITE) == WHITE ? CLEAR : row[x] | ALPHA_MASK;
     }
@@ -286,11 +290,6 @@ extern "C" SDL_Surface *SDL_LoadBMP_RW(SDL_RWops *stream, int close)
         SDL_SetError("the browser cannot decode this BMP");
     free(bytes);
     return decoded ? surface_of_decoded(size[0], size[1]) : NULL;
-}
-
-static Uint32 *pixel_row(const SDL_Surface *surface, int y)
-{
-    return reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(surface->pixels) + y * surface->pitch);
 }
 
 // Cuts a span starting at AT, SIZE long, to LOW..HIGH; how far its start moved.
