@@ -5,7 +5,7 @@ The --beside files (the program; for --windows zavit.exe and SDL.dll, run under 
 error in stderr.txt there) go into each case's folder, where the command finds them.
 --classic: built on classic SDL 1.2. --web: the page in the command's folder, served on 127.0.0.1,
 in headless Chromium; input as DevTools events, pixels from screenshots, lines in the page."""
-import argparse, contextlib, functools, glob, http.server, os, re, shlex, shutil, signal, struct
+import argparse, collections, contextlib, functools, glob, http.server, os, re, shlex, shutil, signal, struct
 import subprocess, sys, tempfile, threading, time
 from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
@@ -47,39 +47,45 @@ BROWSER = ('--headless --no-sandbox --disable-gpu --disable-quic --no-first-run 
            '--window-size=799,599 --disable-background-networking --disable-component-update '
            '--disable-sync').split()
 ENDED = re.compile(r'zavit has ended \(status (\d+)\)\. Reload the page')   # the page's last words
-# Image and settings; the answer; what must be seen; how it ends; status; the last line on
-# stderr starts; where: all (every manager, both builds; managers: not --windows), openbox (both
-# builds), x11 (openbox), web (the page).
-ROWS = [('sprite', 'Return', 'sprites', 'Escape held', 0, '', 'all web'),
-        ('sprite', 'y', 'full screen', 'Escape', 0, '', 'all web'),
-        ('sprite', 'n', 'window', 'close request', 0, '', 'all'),
-        ('sprite', 'Escape', 'window', 'Escape', 0, '', 'all web'),
-        ('sprite', 'Return, xmessage focused', 'window', 'Escape', 0, '', 'managers'),
-        ('sprite', 'Tab Return', 'full screen', 'Escape', 0, '', 'openbox web'),
-        ('sprite', 'click Yes', 'full screen', 'Escape', 0, '', 'x11 web'),
-        ('sprite', 'close request', 'window', 'Escape', 0, '', 'openbox'),
-        ('none', 'Return', '', '', 1, LOAD + "Couldn't open zavit.bmp", 'openbox'),
-        ('none', 'Return', 'sprites', 'Escape', 0, '', 'web'),   # the page's own copy
-        ('sprite', 'n', 'window', 'Escape', 0, '', 'web'),
-        ('sprite', 'Left space', 'full screen', 'Escape', 0, '', 'web'),
-        ('sprite', 'tap Yes', 'full screen', 'Escape', 0, '', 'web'),
-        ('sprite', 'Return', 'finger', 'Escape', 0, '', 'web'),
-        ('elsewhere', 'Return', 'sprites', 'Escape', 0, '', 'openbox'),
-        ('own', 'Return', '', '', 1, LOAD + 'File is not a Windows BMP file', 'openbox'),
-        ('folder', 'Return', '', '', 1, LOAD, 'openbox'),
-        *[(bmp, 'Return', '', '', 1, LOAD, 'openbox web')
+# A case: the image (and settings) zavit is started with, how the question is answered, what
+# must be seen, how it ends, its status and how its last line on stderr starts, and where it
+# runs: all (every manager, both builds; managers: not --windows), openbox (both builds), x11
+# (openbox), web (the page).
+Row = collections.namedtuple('Row', 'image answer shows ends status says on',
+                             defaults=('', '', 0, '', 'openbox'))
+FAILS = dict(answer='Return', status=1)   # a start-up failure, after the question
+ROWS = [Row('sprite', 'Return', shows='sprites', ends='Escape held', on='all web'),
+        Row('sprite', 'y', shows='full screen', ends='Escape', on='all web'),
+        Row('sprite', 'n', shows='window', ends='close request', on='all'),
+        Row('sprite', 'Escape', shows='window', ends='Escape', on='all web'),
+        Row('sprite', 'Return, xmessage focused', shows='window', ends='Escape', on='managers'),
+        Row('sprite', 'Tab Return', shows='full screen', ends='Escape', on='openbox web'),
+        Row('sprite', 'click Yes', shows='full screen', ends='Escape', on='x11 web'),
+        Row('sprite', 'close request', shows='window', ends='Escape'),
+        Row('none', **FAILS, says=LOAD + "Couldn't open zavit.bmp"),
+        Row('none', 'Return', shows='sprites', ends='Escape', on='web'),   # the page's own copy
+        Row('sprite', 'n', shows='window', ends='Escape', on='web'),
+        Row('sprite', 'Left space', shows='full screen', ends='Escape', on='web'),
+        Row('sprite', 'tap Yes', shows='full screen', ends='Escape', on='web'),
+        Row('sprite', 'Return', shows='finger', ends='Escape', on='web'),
+        Row('elsewhere', 'Return', shows='sprites', ends='Escape'),
+        Row('own', **FAILS, says=LOAD + 'File is not a Windows BMP file'),
+        Row('folder', **FAILS, says=LOAD),
+        *[Row(bmp, **FAILS, says=LOAD, on='openbox web')
           for bmp in glob.glob(HERE + '/../images/*.bmp')],
         # Odd, but within every limit; or the sprite as ImageMagick 6.9 writes it (palette_*: by
         # convert, with BMP3: for v3; 1 bit: +dither -colors 2 -type Palette, v4: -monochrome;
         # 4 bits: -type Palette; 8: -size 16x1 gradient: -append -type Palette -crop 16x16+0+0)
-        *[(bmp, 'Return', 'its own colours' + ', seen through' * ('/palette_' in bmp), 'Escape', 0,
-           '', 'openbox web') for bmp in glob.glob(HERE + '/../images/good/*.bmp')],
-        ('sprite SDL_VIDEODRIVER=nosuch', 'Return', '', '', 1, 'Unable to init SDL: ', 'openbox'),
-        ('sprite', 'no display', '', '', 1, 'Unable to init SDL: no display available', 'x11'),
-        ('sprite', 'typed " Yes "', '', '', 1, REFUSED + '0x80000000', 'x11'),
-        ('sprite', 'typed "yess"', '', '', 1, REFUSED + '0x0', 'x11'),
-        ('sprite', '', '', 'X lost', 1, LOST, 'x11'),
-        ('sprite', 'Return', 'window', 'X lost', 1, LOST, 'x11')]
+        *[Row(bmp, 'Return', shows='its own colours' + ', seen through' * ('/palette_' in bmp),
+              ends='Escape', on='openbox web')
+          for bmp in glob.glob(HERE + '/../images/good/*.bmp')],
+        Row('sprite SDL_VIDEODRIVER=nosuch', **FAILS, says='Unable to init SDL: '),
+        Row('sprite', 'no display', status=1, says='Unable to init SDL: no display available',
+            on='x11'),
+        Row('sprite', 'typed " Yes "', status=1, says=REFUSED + '0x80000000', on='x11'),
+        Row('sprite', 'typed "yess"', status=1, says=REFUSED + '0x0', on='x11'),
+        Row('sprite', '', ends='X lost', status=1, says=LOST, on='x11'),
+        Row('sprite', 'Return', shows='window', ends='X lost', status=1, says=LOST, on='x11')]
 
 
 def poll(test, what, proc=None):   # TEST's first true result, while PROC runs; X errors miss
@@ -448,12 +454,12 @@ def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the
 
 
 def runs_here(opts, row):   # full screen is a window manager's to give; at 2x, a click on Yes too
-    where, seen = row[-1].replace('managers', 'all' * (not opts.windows)).split(), row[2]
+    where, seen = row.on.replace('managers', 'all' * (not opts.windows)).split(), row.shows
     if opts.web:
         return 'web' in where
     here = 'all' in where or opts.wm == 'openbox' and ('openbox' in where or
                                                        'x11' in where and not opts.windows)
-    return (here or opts.scale > 1 and row[1] == 'click Yes') and (opts.wm, seen) != ('none',
+    return (here or opts.scale > 1 and row.answer == 'click Yes') and (opts.wm, seen) != ('none',
                                                                                     'full screen')
 
 
@@ -483,13 +489,13 @@ def main():
     with tempfile.TemporaryDirectory() as cases, (page_session(opts, cases) if opts.web else
                                                    x_session(opts.wm, opts.windows,
                                                              opts.scale)) as session:
-        for setting, *row, _ in rows:
-            name = ' -> '.join(filter(None, map(str, [os.path.basename(setting)] + row[:4])))
+        for row in rows:
+            name = ' -> '.join(filter(None, map(str, [os.path.basename(row.image), *row[1:5]])))
             folder = tempfile.mkdtemp(dir=cases)
             try:
-                with x_session(opts.wm, False) if row[2] == 'X lost' else \
+                with x_session(opts.wm, False) if row.ends == 'X lost' else \
                         contextlib.nullcontext(session) as own:
-                    (run_page if opts.web else run_case)(opts, own, folder, setting, *row)
+                    (run_page if opts.web else run_case)(opts, own, folder, *row[:-1])
                 print('ok  ', name, flush=True)
             except Exception as failure:
                 failed += 1
