@@ -112,6 +112,17 @@ const char *bmp_refusal(const unsigned char *header, size_t length, int64_t file
     return NULL;
 }
 
+// SDL 3's loader refuses a last row left without its padding, and says nothing of it.
+static const char *silent_refusal(const unsigned char *header, size_t length, int64_t file_size)
+{
+    BmpShape shape;
+    if (read_shape(header, length, shape) &&
+        shape.data_offset + (shape.width * shape.bits + 31) / 32 * 4 * llabs(shape.height) >
+            file_size)
+        return "BMP's last row lacks the padding that this SDL needs";
+    return "SDL's loader refused the BMP without saying why";
+}
+
 // Up to COUNT bytes from OFFSET past where the stream stands, which it is put back to; how many.
 // COUNT (a header or a palette) fits 16 bits, which SDL 1.2's int and Emscripten's size_t take.
 static size_t read_from(SDL_RWops *stream, int64_t offset, unsigned char *bytes, size_t count)
@@ -175,7 +186,10 @@ SDL_Surface *load_sprite(SDL_RWops *stream)
     }
     SDL_Color palette[PALETTE_COLOURS_MAX];
     int colours = palette_after_long_header(stream, header, length, palette);
+    SDL_SetError("%s", "");
     SDL_Surface *image = SDL_LoadBMP_RW(stream, 1);
+    if (!image && !*SDL_GetError())
+        SDL_SetError("%s", silent_refusal(header, length, size));
     if (image && colours > 0)
         SDL_SetColors(image, palette, 0, colours);
     if (image)

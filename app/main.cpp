@@ -27,6 +27,13 @@ SDL_Surface *screen;
 SDL_Surface *sprite;
 static Uint32 video_flags; // SDL_FULLSCREEN or 0, from the question
 
+// SDL's own reason for a failure; some of its drivers fail without giving one.
+static const char *sdl_reason()
+{
+    const char *reason = SDL_GetError();
+    return reason && *reason ? reason : "SDL gave no reason";
+}
+
 static bool is_fallback_driver(const char *name)
 {
     return std::any_of(std::begin(FALLBACK_DRIVERS), std::end(FALLBACK_DRIVERS),
@@ -50,11 +57,16 @@ static void refuse_invisible_driver()
     exit(1);
 }
 
+// Without a display SDL would try every driver it has, each saying why not, and end with none.
 static void start_video()
 {
+    if (!display_reachable()) {
+        fprintf(stderr, "Unable to init SDL: no display available\n");
+        exit(1);
+    }
     choose_presentation(video_flags & SDL_FULLSCREEN);
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
-        fprintf(stderr, "Unable to init SDL: %s\n", SDL_GetError());
+        fprintf(stderr, "Unable to init SDL: %s\n", sdl_reason());
         exit(1);
     }
     refuse_invisible_driver();
@@ -63,7 +75,7 @@ static void start_video()
     SDL_WM_SetCaption("ZAVIT", NULL);
     screen = SDL_SetVideoMode(SCREEN_W, SCREEN_H, SCREEN_BPP, video_flags);
     if (!screen) {
-        fprintf(stderr, "Unable to set %dx%d video: %s\n", SCREEN_W, SCREEN_H, SDL_GetError());
+        fprintf(stderr, "Unable to set %dx%d video: %s\n", SCREEN_W, SCREEN_H, sdl_reason());
         exit(1);
     }
 }
@@ -79,7 +91,7 @@ static void open_sprite()
     if (stream)
         sprite = load_sprite(stream);
     if (!sprite) {
-        fprintf(stderr, "Unable to load \"%s\": %s\n", SPRITE_FILE, SDL_GetError());
+        fprintf(stderr, "Unable to load \"%s\": %s\n", SPRITE_FILE, sdl_reason());
         exit(1);
     }
 }

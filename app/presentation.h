@@ -5,6 +5,9 @@
 // Settles SDL's presentation for a window or full screen; the person's own settings win.
 void choose_presentation(bool fullscreen);
 
+// False where SDL cannot have a display to open a window on, nor a driver the person named.
+bool display_reachable();
+
 // The whole factor by which the desktop asks programs to scale themselves: 1 for none.
 int desktop_scale();
 

@@ -6,6 +6,11 @@
 
 EM_JS(void, tell_page_started, (), { Module.started(); });
 
+bool display_reachable()
+{
+    return true;
+}
+
 void choose_presentation(bool fullscreen)
 {
     (void)fullscreen;

@@ -6,6 +6,11 @@ void choose_presentation(bool fullscreen)
     (void)fullscreen;
 }
 
+bool display_reachable()
+{
+    return true;
+}
+
 int desktop_scale()
 {
     return 1;

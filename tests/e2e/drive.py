@@ -54,6 +54,9 @@ ENDED = re.compile(r'zavit has ended \(status (\d+)\)\. Reload the page')   # th
 Row = collections.namedtuple('Row', 'image answer shows ends status says on',
                              defaults=('', '', 0, '', 'openbox'))
 FAILS = dict(answer='Return', status=1)   # a start-up failure, after the question
+SDL3 = subprocess.run(['dpkg-query', '-Wf', '${source:Package}', 'libsdl2-2.0-0'],   # beneath
+                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout == b'sdl2-compat'
+UNPADDED = 'unpadded_last_row.bmp'   # SDL 3's loader refuses it, and zavit says why
 ROWS = [Row('sprite', 'Return', shows='sprites', ends='Escape held', on='all web'),
         Row('sprite', 'y', shows='full screen', ends='Escape', on='all web'),
         Row('sprite', 'n', shows='window', ends='close request', on='all'),
@@ -343,6 +346,8 @@ def check_image(opts, w, setting, seen, move, proc=None):   # seen through where
 
 def run_case(opts, session, folder, setting, answer, seen, end, status, last):
     env, d, xvfb = session
+    if SDL3 and not opts.classic and setting.endswith(UNPADDED):
+        seen, end, status, last = '', '', 1, LOAD + "BMP's last row lacks the padding"
     other, below = focus_other(opts, env, d) if 'focused' in answer else (None, None)
     proc = start(opts, env, folder, setting, answer)
     try:

@@ -23,11 +23,12 @@ report=$(appstreamcli validate --no-net "$root"/usr/share/metainfo/*.xml) ||
     fail "AppStream: $report"
 [ -z "$(zcat "$root"/usr/share/man/man6/zavit.6.gz | groff -ww -z -man 2>&1)" ] || fail "groff"
 
-# From nothing installed, apt brings SDL 1.2 as sdl12-compat, not the classic library 1.2.15
-# (from Debian 13 on, libsdl1.2debian is sdl12-compat too).
-apt=$(apt-get -s -o Dir::State::status=/dev/null install "$deb" 2> /dev/null | grep '^Inst libsdl')
-grep -q '^Inst libsdl1.2-compat ' <<< "$apt" &&
-    ! grep -q '^Inst libsdl1.2debian (1\.2\.15' <<< "$apt" || fail "apt brings $apt"
+# From nothing installed, apt brings SDL 1.2 built from sdl12-compat, whatever its package is
+# called on this release (libsdl1.2-compat, libsdl1.2debian), never the classic library.
+sdl=$(apt-get -s -o Dir::State::status=/dev/null install "$deb" 2> /dev/null |
+    sed -n 's/^Inst \(libsdl1\.2[^ ]*\) (\([^ ]*\) .*/\1=\2/p')
+from=$(apt-cache show --no-all-versions $sdl | sed -n 's/^Source: \([^ ]*\).*/\1/p' | sort -u)
+[ -n "$sdl" ] && [ "$from" = sdl12-compat ] || fail "apt brings SDL 1.2 as $sdl, from ${from:-?}"
 
 entry=$root/usr/share/applications/zavit.desktop
 desktop-file-validate "$entry" || fail "desktop-file-validate"

@@ -1,0 +1,211 @@
+// Presentation on Linux, where sdl12-compat puts SDL 1.2 on SDL 2 or SDL 3: the renderer, the
+// framebuffer and the scaling, chosen for the driver SDL takes (X11 or Wayland), the display
+// and what the desktop asks.
+#include "../presentation.h"
+
+#include <SDL.h>
+#include <X11/Xlib.h>
+#include <X11/Xresource.h>
+#include <dirent.h>
+#include <wayland-client.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+// Server extensions through which OpenGL reaches a GPU: Mesa's DRI3 and DRI2, NVIDIA's NV-GLX.
+const char *const GPU_EXTENSIONS[] = {"DRI3", "DRI2", "NV-GLX"};
+const double BASE_DPI = 96.0;      // X resolution at which a program draws at its own size
+const double SCALED_DPI = 192.0;   // from here a desktop asks X programs to scale themselves
+const int FACTOR_TEXT_MAX = 16;    // room for a scale factor written out
+const int DRIVER_NAME_MAX = 64;    // room for the name of SDL's video driver
+const uint32_t OUTPUT_VERSION = 2; // the first wl_output to tell its scale
+const char *const RENDER_NODES = "/dev/dri"; // where a GPU offers rendering
+const char RENDER_NODE_PREFIX[] = "renderD"; // a render node's name, then its number
+
+static int output_scale = 1; // the largest scale among the Wayland outputs
+
+// A server with none of the extensions gets OpenGL drawn on the CPU.
+static bool display_has_gpu()
+{
+    Display *display = XOpenDisplay(NULL);
+    if (!display)
+        return false;
+    bool found = false;
+    for (const char *name : GPU_EXTENSIONS) {
+        int opcode = 0;
+        int event = 0;
+        int error = 0;
+        found = found || XQueryExtension(display, name, &opcode, &event, &error);
+    }
+    XCloseDisplay(display);
+    return found;
+}
+
+// Reads Xft.dpi from the X resources, as toolkits do; 0 where none is set.
+static double resource_dpi(Display *display)
+{
+    const char *resources = XResourceManagerString(display);
+    if (!resources)
+        return 0.0;
+    XrmInitialize();
+    XrmDatabase database = XrmGetStringDatabase(resources);
+    char *type = NULL;
+    XrmValue value = {};
+    double dpi = 0.0;
+    if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr)
+        dpi = atof(value.addr);
+    XrmDestroyDatabase(database);
+    return dpi;
+}
+
+// A desktop that scales X programs itself (GNOME, sway) leaves Xft.dpi low; Plasma at 2x
+// sets it to 192 and leaves the scaling to each program, by the whole factor nearest.
+int desktop_scale()
+{
+    Display *display = XOpenDisplay(NULL);
+    if (!display)
+        return 1;
+    double dpi = resource_dpi(display);
+    XCloseDisplay(display);
+    return dpi >= SCALED_DPI ? static_cast<int>(lround(dpi / BASE_DPI)) : 1;
+}
+
+// The window at the desktop's scale, unless the person chose one; the picture stays 320 x 240.
+// True when it is scaled.
+static bool scale_window(int scale)
+{
+    if (scale == 1 || getenv("SDL12COMPAT_WINDOW_SCALING"))
+        return false;
+    char factor[FACTOR_TEXT_MAX];
+    snprintf(factor, sizeof factor, "%d", scale);
+    setenv("SDL12COMPAT_WINDOW_SCALING", factor, 1);
+    return true;
+}
+
+// KDE frames Wayland windows itself, and there SDL 2.32's Wayland window, framed by libdecor,
+// never shows (a person may choose SDL_VIDEODRIVER=wayland): leave the frame to KDE.
+static void frame_by_desktop()
+{
+    const char *desktop = getenv("XDG_CURRENT_DESKTOP");
+    if (desktop && strstr(desktop, "KDE"))
+        setenv("SDL_VIDEO_WAYLAND_ALLOW_LIBDECOR", "0", 0);
+}
+
+// Wayland tells each output's scale; bound at version 2, the output sends nothing else zavit
+// needs to handle.
+static void output_geometry(void *, wl_output *, int32_t, int32_t, int32_t, int32_t, int32_t,
+                            const char *, const char *, int32_t)
+{
+}
+
+static void output_mode(void *, wl_output *, uint32_t, int32_t, int32_t, int32_t)
+{
+}
+
+static void output_done(void *, wl_output *)
+{
+}
+
+static void output_scaled(void *, wl_output *, int32_t factor)
+{
+    output_scale = factor > output_scale ? factor : output_scale;
+}
+
+static const wl_output_listener OUTPUT_LISTENER = {output_geometry, output_mode, output_done,
+                                                   output_scaled,   NULL,        NULL};
+
+static void global_added(void *, wl_registry *registry, uint32_t name, const char *interface,
+                         uint32_t version)
+{
+    if (strcmp(interface, wl_output_interface.name) != 0 || version < OUTPUT_VERSION)
+        return;
+    void *output = wl_registry_bind(registry, name, &wl_output_interface, OUTPUT_VERSION);
+    wl_output_add_listener(static_cast<wl_output *>(output), &OUTPUT_LISTENER, NULL);
+}
+
+static void global_removed(void *, wl_registry *, uint32_t)
+{
+}
+
+static const wl_registry_listener REGISTRY_LISTENER = {global_added, global_removed};
+
+// The compositor's scale for its outputs, which SDL's Wayland window does not take itself:
+// two round trips, one for the outputs and one for what they tell.
+static int wayland_scale()
+{
+    wl_display *display = wl_display_connect(NULL);
+    if (!display)
+        return 1;
+    wl_registry_add_listener(wl_display_get_registry(display), &REGISTRY_LISTENER, NULL);
+    wl_display_roundtrip(display);
+    wl_display_roundtrip(display);
+    wl_display_disconnect(display);
+    return output_scale;
+}
+
+// SDL 3 takes its own Wayland driver where the compositor offers what it needs, SDL 2 takes
+// X11 where both are there, and the person may name either: SDL itself tells which.
+static bool sdl_takes_wayland()
+{
+    const char *asked = getenv("SDL_VIDEODRIVER");
+    if (!getenv("WAYLAND_DISPLAY") && !(asked && strstr(asked, "wayland")))
+        return false;
+    char name[DRIVER_NAME_MAX] = "";
+    if (SDL_Init(SDL_INIT_VIDEO) == 0) {
+        SDL_VideoDriverName(name, sizeof name);
+        SDL_Quit();
+    }
+    return strcmp(name, "wayland") == 0;
+}
+
+// A GPU offers render nodes; without one, Mesa's software OpenGL is the one that works.
+static bool has_render_node()
+{
+    DIR *nodes = opendir(RENDER_NODES);
+    bool found = false;
+    for (dirent *entry; nodes && !found && (entry = readdir(nodes));)
+        found = strncmp(entry->d_name, RENDER_NODE_PREFIX, sizeof RENDER_NODE_PREFIX - 1) == 0;
+    if (nodes)
+        closedir(nodes);
+    return found;
+}
+
+// SDL's Wayland window has no framebuffer of its own: it presents through a renderer's
+// texture (OpenGL), in Mesa's software OpenGL where there is no GPU. Its window is counted in
+// the output's pixels, so at a scale of 2 sdl12-compat doubles it, by whole pixels.
+static void choose_for_wayland(bool fullscreen)
+{
+    if (fullscreen || scale_window(wayland_scale()))
+        setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
+    setenv("SDL_FRAMEBUFFER_ACCELERATION", "1", 0);
+    if (!has_render_node())
+        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
+}
+
+bool display_reachable()
+{
+    return getenv("DISPLAY") || getenv("WAYLAND_DISPLAY") || getenv("SDL_VIDEODRIVER");
+}
+
+// On X11 SDL 2 presents through OpenGL by default, which without a GPU means a software GL
+// context that costs more per frame, at start-up and in memory than the window it shows.
+// A 320 x 240 window needs no scaling: SDL's software renderer presents it directly.
+// Full screen scales the picture up: a GPU does that for next to nothing, and without
+// one SDL's software renderer does it for a third of what software OpenGL costs.
+// Scaled by whole blocks of pixels, full screen looks as sharp as a 320 x 240 mode and
+// costs half what smoothing does; so does a window at the desktop's scale. A variable the
+// person has already set wins.
+void choose_presentation(bool fullscreen)
+{
+    frame_by_desktop();
+    if (sdl_takes_wayland())
+        return choose_for_wayland(fullscreen);
+    if (fullscreen || scale_window(desktop_scale()))
+        setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
+    if (fullscreen && display_has_gpu())
+        return;
+    setenv("SDL_RENDER_DRIVER", "software", 0);
+    setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+}
