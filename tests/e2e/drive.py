@@ -127,17 +127,15 @@ def size(w):
 
 
 def fake(d, kind, key='', w=None, x=0, y=0):   # KEY, or the mouse to (X, Y) in W and button 1
-    at, code = w and d.screen().root.translate_coords(w, x, y), key and d.keysym_to_keycode(
-        XK.string_to_keysym(key)) or 1
-    if not getattr(d, 'xtest', True) and kind:   # kwin 6.7's XWayland drops XTEST: sent events,
-        w = w or d.get_input_focus().focus   # which the question takes as it takes a close request
-        w.send_event(protocol.event.event_class[kind](time=0, root=d.screen().root, window=w,
-                     same_screen=1, child=0, root_x=0, root_y=0, event_x=x, event_y=y, state=0,
-                     detail=code))
-    elif w:
-        xtest.fake_input(d, X.MotionNotify, x=at.x, y=at.y)
-    if kind and getattr(d, 'xtest', True):
-        xtest.fake_input(d, kind, code)
+    code = key and d.keysym_to_keycode(XK.string_to_keysym(key)) or 1
+    if kind and not getattr(d, 'xtest', True):   # kwin 6.7's XWayland drops XTEST: events sent,
+        (w := w or d.get_input_focus().focus).send_event(protocol.event.event_class[kind](   # as
+            time=0, root=d.screen().root, window=w, same_screen=1, child=0, root_x=0, root_y=0,
+            event_x=x, event_y=y, state=0, detail=code))   # the question takes a close request
+    else:
+        at = w and d.screen().root.translate_coords(w, x, y)
+        w and xtest.fake_input(d, X.MotionNotify, x=at.x, y=at.y)
+        kind and xtest.fake_input(d, kind, code)
     d.sync()
 
 
@@ -178,9 +176,7 @@ def native(env, scale):   # the window named ZAVIT that the compositor draws its
 
 
 def keyboard(d, w):   # W, or the frame round it, has the keyboard
-    if isinstance(w, Native):
-        return native(w.env, w.zoom).focused
-    return getattr(d.get_input_focus().focus, 'id', 0) in (w.id, w.query_tree().parent.id)
+    return native(w.env, w.zoom).focused if isinstance(w, Native) else getattr(d.get_input_focus().focus, 'id', 0) in (w.id, w.query_tree().parent.id)
 
 
 def close(w):   # a close request, as a window manager sends it
@@ -210,7 +206,7 @@ def centred(d):   # the middle 320 x 240 pixels of the screen, if it is black ar
 
 
 def sprite_missing(opts, w, x, y):   # what W shows wrong of the sprite under the mouse at X, Y,
-    shot, (width, height), z = pixels(w), WINDOW, zoom(opts, w)   # each pixel a block at a zoom
+    shot, (width, height), z = pixels(w), WINDOW, getattr(w, 'zoom', opts.zoom)   # each pixel a block
     wrong = [f'({x - 8 + dx},{y - 8 + dy})' for (dx, dy), want in opts.sprite.items()
              if 0 <= x - 8 + dx < width and 0 <= y - 8 + dy < height and {want} != {shot[(
                  (y - 8 + dy) * z + k) * width * z + (x - 8 + dx) * z + k] for k in (0, z - 1)}]
@@ -354,7 +350,7 @@ def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its shar
     full, state = seen == 'full screen', d.get_atom('_NET_WM_STATE_FULLSCREEN')
     w = poll(lambda: (w := find(d.screen().root, 'ZAVIT') or native(opts.env, opts.scale)) and (
         w.full if isinstance(w, Native) else state in prop(w, '_NET_WM_STATE') or full and opts.classic) ==
-        full and (full or size(w) == (WINDOW[0] * zoom(opts, w), WINDOW[1] * zoom(opts, w))) and w,
+        full and (full or size(w) == tuple(n * getattr(w, 'zoom', opts.zoom) for n in WINDOW)) and w,
         'no ' + seen, proc)
     if full and opts.classic:   # classic SDL's own: the picture as it is, centred on black
         shown = poll(lambda: (c := centred(d)) and set(opts.sprite.values()) & set(c) and c,
@@ -367,10 +363,6 @@ def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its shar
     if seen == 'sprites':
         follow(opts, w, mover(opts, d, w), proc)
     return w
-
-
-def zoom(opts, w):   # screen pixels to the program's, in W
-    return getattr(w, 'zoom', opts.zoom)
 
 
 def mover(opts, d, w):   # the mouse to (X, Y) in W
