@@ -5,8 +5,8 @@ The --beside files (the program; for --windows zavit.exe and SDL.dll, run under 
 error in stderr.txt there) go into each case's folder, where the command finds them.
 --classic: built on classic SDL 1.2. --web: the page in the command's folder, served on 127.0.0.1,
 in headless Chromium; input as DevTools events, pixels from screenshots, lines in the page."""
-import argparse, collections, contextlib, functools, glob, http.server, os, re, shlex, shutil, signal, struct
-import subprocess, sys, tempfile, threading, time
+import argparse, collections, contextlib, functools, glob, http.server, json, os, re, shlex, shutil, signal
+import struct, subprocess, sys, tempfile, threading, time, types
 from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
 from selenium import webdriver
@@ -27,7 +27,7 @@ LOAD, LOST = 'Unable to load "zavit.bmp": ', 'Lost the connection to the X displ
 REFUSED = 'Unable to set 320x240 video: refused 320x240x32, flags '   # refuse_video_mode.cpp
 WMS = {'openbox': 'openbox', 'metacity': 'metacity', 'i3': 'i3 -c i3.conf', 'fluxbox': 'fluxbox',
        'xfwm4': 'dbus-run-session -- xfwm4', 'none': ''}   # xfwm4's bus ends with it
-WAYLAND = {'mutter': 'mutter --wayland --headless --virtual-monitor 1024x768 --sm-disable',
+WAYLAND = {'mutter': 'mutter --wayland --headless --virtual-monitor 1024x768',   # 50 refuses --sm-disable
            'kwin': './kwin_wayland --virtual --xwayland --width 1024 --height 768 --scale {}',
            'sway': 'setpriv --reuid 65534 --regid 65534 --clear-groups '
                    'env WLR_BACKENDS=headless sway -c sway.conf'}
@@ -130,19 +130,61 @@ def size(w):
 
 
 def fake(d, kind, key='', w=None, x=0, y=0):   # KEY, or the mouse to (X, Y) in W and button 1
-    if w:
-        at = d.screen().root.translate_coords(w, x, y)
-        xtest.fake_input(d, X.MotionNotify, x=at.x, y=at.y)
-    if kind:
-        xtest.fake_input(d, kind, d.keysym_to_keycode(XK.string_to_keysym(key)) if key else 1)
+    code = key and d.keysym_to_keycode(XK.string_to_keysym(key)) or 1
+    if kind and not getattr(d, 'xtest', True):   # kwin 6.7's XWayland drops XTEST: events sent,
+        (w := w or d.get_input_focus().focus).send_event(protocol.event.event_class[kind](   # as
+            time=0, root=d.screen().root, window=w, same_screen=1, child=0, root_x=0, root_y=0,
+            event_x=x, event_y=y, state=0, detail=code))   # the question takes a close request
+    else:
+        at = w and d.screen().root.translate_coords(w, x, y)
+        w and xtest.fake_input(d, X.MotionNotify, x=at.x, y=at.y)
+        kind and xtest.fake_input(d, kind, code)
     d.sync()
 
 
+class Native:   # a window the compositor draws itself, SDL's Wayland driver's: found, seen and
+    def __init__(s, env, scale, node):   # driven through the compositor alone. sway: its tree, grim,
+        s.env, s.zoom, s.id = env, scale, node['id']   # wlrctl and wtype for wlroots' virtual input
+        r, i = node['rect'], node['window_rect']   # where it is now (sway may move it on: n)
+        s.x, s.y, s.wide, s.high, s.focused, s.full = r['x'] + i['x'], r['y'] + i['y'], i['width'], \
+            i['height'], node['focused'], r == i
+        s.get_geometry = lambda: types.SimpleNamespace(width=s.wide * scale, height=s.high * scale)
+
+    def run(s, *command):
+        return subprocess.run(command, env=s.env, stdout=subprocess.PIPE, check=True).stdout
+
+    def key(s, key, held):   # KEY down (returns then), up HELD s later. One client for both: a
+        s.typing = subprocess.Popen(   # fresh virtual keyboard's keymap is sent before its keys
+            ['wtype', '-s', '200', '-P', key, '-s', str(int(held * 1000) + 400), '-p', key], env=s.env)
+        time.sleep(held + 0.4)
+
+    def move(s, x, y):   # sway's seat cursor moves unseen by the window; a virtual pointer's step in
+        n = native(s.env, s.zoom)
+        s.run('swaymsg', 'seat', '-', 'cursor', 'set', str(n.x + x - 1), str(n.y + y - 1))
+        s.run('wlrctl', 'pointer', 'move', '1', '1')   # wlroots' protocol then tells it
+
+    screenshot_as_png = property(lambda s: (n := native(s.env, s.zoom)) and s.run(
+        'grim', '-g', f'{n.x},{n.y} {n.wide}x{n.high}', '-'))
+    close = lambda s: s.run('swaymsg', f'[con_id={s.id}] kill')
+    set_input_focus = lambda s, *_: s.run('swaymsg', f'[con_id={s.id}] focus')
+
+
+def native(env, scale):   # the window named ZAVIT that the compositor draws itself, if there is one
+    nodes = [json.loads(subprocess.run(['swaymsg', '-t', 'get_tree'], env=env, stdout=subprocess.PIPE)
+                        .stdout)] if 'SWAYSOCK' in env else []
+    while nodes:
+        if (n := nodes.pop()).get('shell') == 'xdg_shell' and n['name'] == 'ZAVIT':
+            return Native(env, scale, n)
+        nodes += n['nodes'] + n['floating_nodes']
+
+
 def keyboard(d, w):   # W, or the frame round it, has the keyboard
-    return getattr(d.get_input_focus().focus, 'id', 0) in (w.id, w.query_tree().parent.id)
+    return native(w.env, w.zoom).focused if isinstance(w, Native) else getattr(d.get_input_focus().focus, 'id', 0) in (w.id, w.query_tree().parent.id)
 
 
 def close(w):   # a close request, as a window manager sends it
+    if isinstance(w, Native):
+        return w.close()
     atom = w.display.get_atom
     w.send_event(protocol.event.ClientMessage(window=w, client_type=atom('WM_PROTOCOLS'), data=(
         32, [atom('WM_DELETE_WINDOW'), X.CurrentTime, 0, 0, 0])))
@@ -167,7 +209,7 @@ def centred(d):   # the middle 320 x 240 pixels of the screen, if it is black ar
 
 
 def sprite_missing(opts, w, x, y):   # what W shows wrong of the sprite under the mouse at X, Y,
-    shot, (width, height), z = pixels(w), WINDOW, opts.zoom   # each pixel a block at a zoom
+    shot, (width, height), z = pixels(w), WINDOW, getattr(w, 'zoom', opts.zoom)   # each pixel a block
     wrong = [f'({x - 8 + dx},{y - 8 + dy})' for (dx, dy), want in opts.sprite.items()
              if 0 <= x - 8 + dx < width and 0 <= y - 8 + dy < height and {want} != {shot[(
                  (y - 8 + dy) * z + k) * width * z + (x - 8 + dx) * z + k] for k in (0, z - 1)}]
@@ -214,12 +256,20 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
             with contextlib.suppress(error.DisplayError):
                 return display.Display(':' + number)
         env['DISPLAY'], d = ':' + number, poll(connect, 'no X')
+        for key, path in ('WAYLAND_DISPLAY', '/wayland-?'), ('SWAYSOCK', '/sway-ipc.*'):
+            env.update({key: os.path.basename(p) if key[0] == 'W' else p for p in glob.glob(home + path)})
         subprocess.run(['xrdb', '-merge'], input=b'Xft.dpi: 192\n', env=env) if wm == 'kwin' and \
             scale > 1 else None   # as Plasma tells X programs its scale
         manager = manager or WMS[wm] and spawn(WMS[wm], cwd=home, env=env)
-        root, probe = d.screen().root, d.screen().root.create_window(0, 0, 1, 1, 0, 0)
+        root, probe = d.screen().root, d.screen().root.create_window(0, 0, 1, 1, 0, 0,
+                                                                     event_mask=X.KeyPressMask)
         poll(lambda: not manager or manager.poll() is None and prop(root, '_NET_SUPPORTING_WM_CHECK')
              and (probe.map() or probe.get_attributes().map_state == X.IsViewable), f'no {wm}')
+        def typed():   # a throwaway key, seen: the first into a fresh XWayland (sway 1.12) is lost
+            probe.set_input_focus(X.RevertToParent, X.CurrentTime)
+            fake(d, X.KeyPress, 'Shift_L') or fake(d, X.KeyRelease, 'Shift_L') or time.sleep(POLL)
+            return any(d.next_event().type == X.KeyPress for _ in range(d.pending_events()))
+        d.xtest = any(typed() for _ in range(20))   # none ever: kwin 6.7's XWayland drops XTEST
         env.update(WINEPREFIX=home + '/wine', WINEDLLOVERRIDES='mscoree,mshtml=', WINEDEBUG='-all')
         for command in ['mkdir $WINEPREFIX', 'wineserver -p', 'wineboot -i', 'wine cmd /c exit']:
             if windows:   # a cold prefix takes seconds to show a first window
@@ -287,8 +337,8 @@ def answer_question(opts, d, proc, folder, answer, below):
                          "its text is not at the desktop's scale", proc)
     assert not below or poll(lambda: level(question) > level(below), 'the question is behind', proc)
     if answer == 'click Yes':
-        fake(d, X.ButtonPress, w=question, x=YES[0] * z, y=YES[1] * z)
-        return fake(d, X.ButtonRelease)
+        return [fake(d, kind, w=question, x=YES[0] * z, y=YES[1] * z)
+                for kind in (X.ButtonPress, X.ButtonRelease)]
     if answer == 'close request':
         return close(question)
     poll(lambda: keyboard(d, question), 'the question does not take the keyboard', proc)
@@ -301,9 +351,10 @@ def answer_question(opts, d, proc, folder, answer, below):
 
 def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its sharpness
     full, state = seen == 'full screen', d.get_atom('_NET_WM_STATE_FULLSCREEN')
-    w = poll(lambda: (w := find(d.screen().root, 'ZAVIT')) and (state in prop(w, '_NET_WM_STATE')
-             or full and opts.classic) == full and (full or size(w) == (WINDOW[0] * opts.zoom,
-             WINDOW[1] * opts.zoom)) and w, 'no ' + seen, proc)
+    w = poll(lambda: (w := find(d.screen().root, 'ZAVIT') or native(opts.env, opts.scale)) and (
+        w.full if isinstance(w, Native) else state in prop(w, '_NET_WM_STATE') or full and opts.classic) ==
+        full and (full or size(w) == tuple(n * getattr(w, 'zoom', opts.zoom) for n in WINDOW)) and w,
+        'no ' + seen, proc)
     if full and opts.classic:   # classic SDL's own: the picture as it is, centred on black
         shown = poll(lambda: (c := centred(d)) and set(opts.sprite.values()) & set(c) and c,
                      'no picture centred on black', proc)
@@ -313,23 +364,26 @@ def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its shar
         blurred = set(pixels(w)) - set(opts.sprite.values()) - {WHITE, BLACK}
         assert not blurred, f'blurred: {len(blurred)} colours not in the sprite'
     if seen == 'sprites':
-        follow(opts, w, lambda x, y: fake(d, None, w=w, x=x * opts.zoom, y=y * opts.zoom), proc)
+        follow(opts, w, mover(opts, d, w), proc)
     return w
+
+
+def mover(opts, d, w):   # the mouse to (X, Y) in W
+    return getattr(w, 'move', lambda x, y: fake(d, None, w=w, x=x * opts.zoom, y=y * opts.zoom))
 
 
 def focus_other(opts, env, d):   # another window, a person's terminal say, clicked: it has the keys
     other = subprocess.Popen('xmessage -g 1024x768 elsewhere'.split(), env=env, start_new_session=1)
     w = poll(lambda: find(d.screen().root, 'xmessage'), 'no xmessage', other)
     poll(lambda: keyboard(d, w) or fake(d, X.ButtonPress, w=w, x=500, y=300) or
-         fake(d, X.ButtonRelease) or opts.wm == 'none' and w.set_input_focus(X.RevertToParent, 0),
+         fake(d, X.ButtonRelease) or (opts.wm == 'none' or not d.xtest) and w.set_input_focus(1, 0),
          'no keys')
     return other, w
 
 
 def follow(opts, w, move, proc=None):   # the sprite under the pointer at each point, then on top
-    for x, y in POINTS:
-        move(x, y)
-        poll(lambda: not sprite_missing(opts, w, x, y), f'no sprite at {x},{y}', proc)
+    for x, y in POINTS:   # moved again while unseen: wlroots' virtual pointers can go unseen
+        poll(lambda: move(x, y) or not sprite_missing(opts, w, x, y), f'no sprite at {x},{y}', proc)
     for _ in range(20):
         assert not (wrong := sprite_missing(opts, w, x, y)), f'the sprite is covered: {wrong}'
 
@@ -345,7 +399,7 @@ def check_image(opts, w, setting, seen, move, proc=None):   # seen through where
 
 
 def run_case(opts, session, folder, setting, answer, seen, end, status, last):
-    env, d, xvfb = session
+    (env, d, xvfb), opts.env = session, session[0]
     if SDL3 and not opts.classic and setting.endswith(UNPADDED):
         seen, end, status, last = '', '', 1, LOAD + "BMP's last row lacks the padding"
     other, below = focus_other(opts, env, d) if 'focused' in answer else (None, None)
@@ -353,9 +407,9 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
     try:
         answer_question(opts, d, proc, folder, answer.split(',')[0], below)
         w = seen and check_window(opts, d, proc, seen)
-        assert not below or poll(lambda: level(w) > level(below), 'the window is behind', proc)
-        check_image(opts, w, setting, seen,
-                    lambda x, y: fake(d, None, w=w, x=x * opts.zoom, y=y * opts.zoom), proc)
+        assert not below or isinstance(w, Native) or poll(lambda: level(w) > level(below),   # X's stack
+                                                          'the window is behind', proc)
+        check_image(opts, w, setting, seen, mover(opts, d, w), proc)
         if end == 'X lost':
             xvfb.terminate()
         elif end == 'close request':
@@ -363,10 +417,13 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
         elif end:   # Escape, maybe held: only its release quits
             poll(lambda: keyboard(d, w) or not other and w.set_input_focus(X.RevertToParent,
                  X.CurrentTime), 'the window does not take the keyboard', proc)
-            fake(d, X.KeyPress, 'Escape')
-            time.sleep(HOLD * (end == 'Escape held'))
+            if isinstance(w, Native):
+                w.key('Escape', HOLD * (end == 'Escape held'))
+            else:
+                fake(d, X.KeyPress, 'Escape')
+                time.sleep(HOLD * (end == 'Escape held'))
             assert proc.poll() is None, 'Escape quit before its release'
-            fake(d, X.KeyRelease, 'Escape')
+            w.typing.wait() if isinstance(w, Native) else fake(d, X.KeyRelease, 'Escape')
         poll(lambda: proc.poll() is not None, 'the program did not end')
         lines = said(opts, folder).replace('\r', '').splitlines() or ['']
         assert not [line for line in lines if 'Sanitizer' in line or 'runtime error:' in line], \
@@ -475,10 +532,12 @@ def main():
     parser.add_argument('--beside', action='append', default=[])
     parser.add_argument('--classic', action='store_true')
     parser.add_argument('--scale', type=int, default=1)
+    parser.add_argument('--driver', help="SDL's video driver, where not the one it takes itself")
     parser.add_argument('--web', action='store_true')
     parser.add_argument('--first', type=int, help='run only the first FIRST cases')
     parser.add_argument('command', nargs='+')
     opts, failed = parser.parse_args(), 0
+    os.environ.update(SDL_VIDEODRIVER=opts.driver) if opts.driver else None
     opts.zoom = opts.scale if opts.wm == 'kwin' else 1   # where the program scales itself
     opts.command[0] = os.path.abspath(opts.command[0]) if '/' in opts.command[0] else opts.command[0]
     data = open(SPRITE, 'rb').read()   # its non-white pixels by place, as the screen stores them
