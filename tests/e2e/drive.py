@@ -263,7 +263,7 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
         manager = manager or WMS[wm] and spawn(WMS[wm], cwd=home, env=env)
         root, probe = d.screen().root, d.screen().root.create_window(0, 0, 1, 1, 0, 0,
                                                                      event_mask=X.KeyPressMask)
-        poll(lambda: not manager or manager.poll() is None and prop(root, '_NET_SUPPORTING_WM_CHECK')
+        poll(lambda: (not manager or manager.poll() is None and prop(root, '_NET_SUPPORTING_WM_CHECK'))
              and (probe.map() or probe.get_attributes().map_state == X.IsViewable), f'no {wm}')
         def typed():   # a throwaway key, seen: the first into a fresh XWayland (sway 1.12) is lost
             probe.set_input_focus(X.RevertToParent, X.CurrentTime)
@@ -392,6 +392,7 @@ def follow(opts, w, move, proc=None):   # the sprite under the pointer at each p
 
 def check_image(opts, w, setting, seen, move, proc=None):   # seen through where white; its colours
     if seen.endswith('seen through'):   # the others gather under the sprite-shaped image
+        move(0, 0)   # then where it must be: a move for sure, wherever the last case left it
         move(*POINTS[-1])
         poll(lambda: seen_through(opts, w, *POINTS[-1]), 'its white hides the others', proc)
     if seen.startswith('its own colours'):   # wait for them, then tell which are not
@@ -552,6 +553,8 @@ def main():
         os.execvpe('unshare', ['unshare', '-nmpf', '--kill-child', '--propagation', 'unchanged',
                                'sh', '-c', OWN_X, 'sh', sys.executable, *sys.argv],
                    dict(os.environ, ZAVIT_OWN_X='1'))
+    if opts.driver == 'wayland' and not SDL3:   # SDL 2's Wayland window, without libdecor, is
+        return print('skipped: SDL on Wayland, driven where SDL 3 is beneath') or 77   # untitled
     if SDL3 and opts.wm in ('mutter', 'kwin') and not opts.driver:   # no screenshot, input or
         print(f'SDL would take Wayland under {opts.wm}: these rows run on its X11 driver')   # close
         os.environ.update(SDL_VIDEODRIVER='x11')   # for native windows there, headless, yet
