@@ -27,8 +27,11 @@ LOAD, LOST = 'Unable to load "zavit.bmp": ', 'Lost the connection to the X displ
 REFUSED = 'Unable to set 320x240 video: refused 320x240x32, flags '   # refuse_video_mode.cpp
 WMS = {'openbox': 'openbox', 'metacity': 'metacity', 'i3': 'i3 -c i3.conf', 'fluxbox': 'fluxbox',
        'xfwm4': 'dbus-run-session -- xfwm4', 'none': ''}   # xfwm4's bus ends with it
+SDL3 = subprocess.run(['dpkg-query', '-Wf', '${source:Package}', 'libsdl2-2.0-0'],   # beneath
+                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout == b'sdl2-compat'
 WAYLAND = {'mutter': 'mutter --wayland --headless --virtual-monitor 1024x768',   # 50 refuses --sm-disable
-           'kwin': './kwin_wayland --virtual --xwayland --width 1024 --height 768 --scale {}',
+           'kwin': './kwin_wayland --xwayland --width 1024 --height 768 --scale {} '
+                   + ('--x11-display :{}' if SDL3 else '--virtual'),   # its screen in an X window
            'sway': 'setpriv --reuid 65534 --regid 65534 --clear-groups '
                    'env WLR_BACKENDS=headless sway -c sway.conf'}
 # sway 1.7 refuses root; kwin is copied without its file capabilities. Each compositor runs in
@@ -38,11 +41,13 @@ OWN_X = ('mount --make-rprivate / 2>/dev/null; mount -t proc proc /proc && '
          'mkdir -p /tmp/.X11-unix && mount -t tmpfs tmpfs /tmp/.X11-unix -o mode=1777 && "$@"; '
          's=$? && cd /tmp/.X11-unix && for x in X*; do [ -S "$x" ] && rm -f "../.$x-lock"; done; '
          'exit $s')
-WMS.update({wm: 'dbus-run-session -- ' + WAYLAND[wm] for wm in WAYLAND})   # each under its own bus
+WMS.update({wm: 'dbus-run-session -- ' * (wm == 'sway') + WAYLAND[wm] for wm in WAYLAND})   # a bus each
 WM_FILES = {'i3.conf': '# i3 config file (v4)\n', '.fluxbox/init': 'session.configVersion: 13\n',
             '.fluxbox/overlay': 'background: none\n',   # no wallpaper helper left behind
             'sway.conf': 'xwayland enable\noutput HEADLESS-1 resolution 1024x768 scale {}\n'
-                         'exec xhost +si:localuser:root >/dev/null\n'}
+                         'exec xhost +si:localuser:root >/dev/null\n',   # kwin 6 scales by this alone:
+            '.config/kwinoutputconfig.json' * SDL3: '[{{"name": "outputs", "data": [{{"connectorName": '
+            '"X11-0", "scale": {}}}]}}, {{"name": "setups", "data": []}}]'}
 BROWSER = ('--headless --no-sandbox --disable-gpu --disable-quic --no-first-run '
            '--window-size=799,599 --disable-background-networking --disable-component-update '
            '--disable-sync').split()
@@ -54,8 +59,6 @@ ENDED = re.compile(r'zavit has ended \(status (\d+)\)\. Reload the page')   # th
 Row = collections.namedtuple('Row', 'image answer shows ends status says on',
                              defaults=('', '', 0, '', 'openbox'))
 FAILS = dict(answer='Return', status=1)   # a start-up failure, after the question
-SDL3 = subprocess.run(['dpkg-query', '-Wf', '${source:Package}', 'libsdl2-2.0-0'],   # beneath
-                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout == b'sdl2-compat'
 UNPADDED = 'unpadded_last_row.bmp'   # SDL 3's loader refuses it, and zavit says why
 ROWS = [Row('sprite', 'Return', shows='sprites', ends='Escape held', on='all web'),
         Row('sprite', 'y', shows='full screen', ends='Escape', on='all web'),
@@ -143,11 +146,10 @@ def fake(d, kind, key='', w=None, x=0, y=0):   # KEY, or the mouse to (X, Y) in 
 
 
 class Native:   # a window the compositor draws itself, SDL's Wayland driver's: found, seen and
-    def __init__(s, env, scale, node):   # driven through the compositor alone. sway: its tree, grim,
-        s.env, s.zoom, s.id = env, scale, node['id']   # wlrctl and wtype for wlroots' virtual input
-        r, i = node['rect'], node['window_rect']   # where it is now (sway may move it on: n)
-        s.x, s.y, s.wide, s.high, s.focused, s.full = r['x'] + i['x'], r['y'] + i['y'], i['width'], \
-            i['height'], node['focused'], r == i
+    pointed = False   # driven through the compositor alone. sway: its tree, grim, wlrctl and wtype
+    def __init__(s, env, scale, x, y, wide, high, focused, full, id=0):   # for wlroots' virtual input
+        s.env, s.zoom, s.x, s.y, s.wide, s.high, s.focused, s.full, s.id = env, scale, x, y, wide, \
+            high, focused, full, id
         s.get_geometry = lambda: types.SimpleNamespace(width=s.wide * scale, height=s.high * scale)
 
     def run(s, *command):
@@ -169,12 +171,50 @@ class Native:   # a window the compositor draws itself, SDL's Wayland driver's: 
     set_input_focus = lambda s, *_: s.run('swaymsg', f'[con_id={s.id}] focus')
 
 
+class Kwin(Native):   # kwin's: found, focused and closed through its scripting over D-Bus; seen,
+    pointed = True   # typed into and pointed at as the X window its X11 backend shows its screen in
+    def __init__(s, *found, **where):
+        super().__init__(*found, **where)
+        s.host = hosts(s.env['HOST_DISPLAY'])
+        s.get_image = lambda x, y, *a: s.host.screen().root.get_image(s.x * s.zoom + x, s.y * s.zoom + y, *a)
+
+    def key(s, key, held):   # KEY down (returns then), up at s.typing.wait()
+        fake(s.host, X.KeyPress, key) or time.sleep(held)
+        s.typing = types.SimpleNamespace(wait=lambda: fake(s.host, X.KeyRelease, key))
+
+    move = lambda s, x, y: (n := native(s.env, s.zoom)) and fake(
+        s.host, None, w=s.host.screen().root, x=(n.x + x) * s.zoom, y=(n.y + y) * s.zoom)
+    close = lambda s: kwin(s.env, 'w.closeWindow()')
+    set_input_focus = lambda s, *_: kwin(s.env, 'workspace.activeWindow = w')
+
+
+hosts = functools.cache(display.Display)
+
+
+def kwin(env, act=''):   # each window named ZAVIT as kwin's scripting finds it, after ACT on it (w)
+    run = lambda *a: subprocess.run(['dbus-send', '--session', '--print-reply', '--dest=org.kde.KWin', *a],
+                                    env=env, stdout=subprocess.PIPE, check=True).stdout.split()[-1].decode()
+    token, path = f'found{time.monotonic_ns()}:', env['HOME'] + '/found.js'
+    open(path, 'w').write(f"print('{token}' + JSON.stringify(workspace.windowList().filter(w => w.caption == "
+                          f"'ZAVIT').map(w => {{ {act}; const g = w.frameGeometry; return {{x: g.x, y: g.y, "
+                          "wide: g.width, high: g.height, focused: w.active, full: w.fullScreen}; })))")
+    run(f'/Scripting/Script{run("/Scripting", "org.kde.kwin.Scripting.loadScript", "string:" + path, "string:" + token)}',
+        'org.kde.kwin.Script.run')   # it prints on kwin's standard error, kept in log
+    found = poll(lambda: [json.loads(line.split(token)[1]) for line in open(env['HOME'] + '/log') if token in line],
+                 'no answer from kwin')
+    return run('/Scripting', 'org.kde.kwin.Scripting.unloadScript', 'string:' + token) and found[0]
+
+
 def native(env, scale):   # the window named ZAVIT that the compositor draws itself, if there is one
+    if 'HOST_DISPLAY' in env:
+        return next((Kwin(env, scale, **w) for w in kwin(env)), None)
     nodes = [json.loads(subprocess.run(['swaymsg', '-t', 'get_tree'], env=env, stdout=subprocess.PIPE)
                         .stdout)] if 'SWAYSOCK' in env else []
     while nodes:
         if (n := nodes.pop()).get('shell') == 'xdg_shell' and n['name'] == 'ZAVIT':
-            return Native(env, scale, n)
+            r, i = n['rect'], n['window_rect']   # where it is now (sway may move it on: n)
+            return Native(env, scale, r['x'] + i['x'], r['y'] + i['y'], i['width'], i['height'],
+                          n['focused'], r == i, n['id'])
         nodes += n['nodes'] + n['floating_nodes']
 
 
@@ -236,20 +276,28 @@ def seen_through(opts, w, x, y):   # the sprite under the mouse at X, Y shows ot
 def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XWayland at SCALE;
     home, procs = tempfile.mkdtemp(), []   # for --windows, Wine's server warmed up
     def spawn(command, **options):
-        procs.append(subprocess.Popen(command.split(), stderr=subprocess.DEVNULL,
-                                      start_new_session=True, **options))
+        procs.append(subprocess.Popen(command.split(), **{'stderr': subprocess.DEVNULL, **options},
+                                      start_new_session=True))
         return procs[-1]
+    def xvfb(size):   # its display's number
+        return spawn(f'Xvfb -displayfd 1 -screen 0 {size}x24 -nolisten tcp',
+                     stdout=subprocess.PIPE).stdout.readline().decode().strip()
     try:
-        os.mkdir(home + '/.fluxbox')
         for name, text in WM_FILES.items():
-            open(os.path.join(home, name), 'w').write(text.format(scale))
+            os.makedirs(os.path.dirname(path := os.path.join(home, name)), exist_ok=True)
+            name and open(path, 'w').write(text.format(scale))
         env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=home)
         shutil.copy(shutil.which('kwin_wayland') or '/', home) if wm == 'kwin' else None
         os.chown(home, 65534, -1) if wm == 'sway' else None
-        manager = wm in WAYLAND and spawn(WMS[wm].format(scale), cwd=home, env=env)
-        number = manager and poll(lambda: min(os.listdir('/tmp/.X11-unix'), key=lambda n: (len(
-            n), n), default='')[1:], 'no X') or spawn('Xvfb -displayfd 1 -screen 0 1024x768x24 '
-            '-nolisten tcp', stdout=subprocess.PIPE).stdout.readline().decode().strip()
+        if wm in ('mutter', 'kwin'):   # a session bus, their D-Bus interfaces on it
+            env['DBUS_SESSION_BUS_ADDRESS'] = spawn('dbus-daemon --session --nofork --print-address',
+                                                    stdout=subprocess.PIPE).stdout.readline().decode().strip()
+        host = wm == 'kwin' and SDL3 and xvfb(f'{1024 * scale}x{768 * scale}')   # kwin's screen
+        env.update(HOST_DISPLAY=':' + host) if host else None
+        log = open(home + '/log', 'w')   # the compositor's messages
+        manager = wm in WAYLAND and spawn(WMS[wm].format(scale, host), cwd=home, env=env, stdout=log, stderr=log)
+        number = manager and poll(lambda: min(set(os.listdir('/tmp/.X11-unix')) - {f'X{host}'}, key=lambda n: (
+            len(n), n), default='')[1:], 'no X') or xvfb('1024x768')
         def connect():   # with the key mutter or kwin wrote for their XWayland, once written
             auth = glob.glob(home + '/.mutter-Xwaylandauth.*') + glob.glob(home + '/xauth_*')
             os.environ['XAUTHORITY'] = env['XAUTHORITY'] = (auth or [''])[0]
@@ -363,7 +411,7 @@ def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its shar
         poll(lambda: set(opts.sprite.values()) & set(pixels(w)), 'no sprites', proc)
         blurred = set(pixels(w)) - set(opts.sprite.values()) - {WHITE, BLACK}
         assert not blurred, f'blurred: {len(blurred)} colours not in the sprite'
-    if seen == 'sprites' and (isinstance(w, Native) or not d.xtest):   # wlroots' virtual pointer
+    if seen == 'sprites' and not getattr(w, 'pointed', d.xtest):   # wlroots' virtual pointer
         print('     the pointer left out: no pointer reaches this window here')   # and XTEST-less
     elif seen == 'sprites':   # XWayland move SDL's pointer now and then, or never
         follow(opts, w, mover(opts, d, w), proc)
@@ -555,7 +603,7 @@ def main():
                    dict(os.environ, ZAVIT_OWN_X='1'))
     if opts.driver == 'wayland' and not SDL3:   # SDL 2's Wayland window, without libdecor, is
         return print('skipped: SDL on Wayland, driven where SDL 3 is beneath') or 77   # untitled
-    if SDL3 and opts.wm in ('mutter', 'kwin') and not opts.driver:   # no screenshot, input or
+    if SDL3 and opts.wm == 'mutter' and not opts.driver:   # no screenshot, input or
         print(f'SDL would take Wayland under {opts.wm}: these rows run on its X11 driver')   # close
         os.environ.update(SDL_VIDEODRIVER='x11')   # for native windows there, headless, yet
     with tempfile.TemporaryDirectory() as cases, (page_session(opts, cases) if opts.web else
