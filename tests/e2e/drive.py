@@ -5,8 +5,8 @@ The --beside files (the program; for --windows zavit.exe and SDL.dll, run under 
 error in stderr.txt there) go into each case's folder, where the command finds them.
 --classic: built on classic SDL 1.2. --web: the page in the command's folder, served on 127.0.0.1,
 in headless Chromium; input as DevTools events, pixels from screenshots, lines in the page."""
-import argparse, collections, contextlib, functools, glob, http.server, json, os, re, shlex, shutil, signal
-import struct, subprocess, sys, tempfile, threading, time, types
+import argparse, collections, contextlib, functools, glob, http.server, json, math, os, re, shlex, shutil
+import signal, struct, subprocess, sys, tempfile, threading, time, types
 from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
 from selenium import webdriver
@@ -172,23 +172,20 @@ class Native:   # a window the compositor draws itself, SDL's Wayland driver's: 
 
 
 class Kwin(Native):   # kwin's: found, focused and closed through its scripting over D-Bus; seen,
-    pointed = True   # typed into and pointed at as the X window its X11 backend shows its screen in
-    def __init__(s, *found, **where):
-        super().__init__(*found, **where)
-        s.host = hosts(s.env['HOST_DISPLAY'])
-        s.get_image = lambda x, y, *a: s.host.screen().root.get_image(s.x * s.zoom + x, s.y * s.zoom + y, *a)
+    pointed = True   # typed into and pointed at (XTEST) in the X window its X11 backend shows it in
+    def on_screen(s, *command):
+        return s.run('env', 'DISPLAY=' + s.env['HOST_DISPLAY'], *command)
 
     def key(s, key, held):   # KEY down (returns then), up at s.typing.wait()
-        fake(s.host, X.KeyPress, key) or time.sleep(held)
-        s.typing = types.SimpleNamespace(wait=lambda: fake(s.host, X.KeyRelease, key))
+        s.on_screen('xdotool', 'keydown', key) and time.sleep(held)
+        s.typing = types.SimpleNamespace(wait=lambda: s.on_screen('xdotool', 'keyup', key))
 
-    move = lambda s, x, y: (n := native(s.env, s.zoom)) and fake(
-        s.host, None, w=s.host.screen().root, x=(n.x + x) * s.zoom, y=(n.y + y) * s.zoom)
+    move = lambda s, x, y: (n := native(s.env, s.zoom)) and s.on_screen(   # into pixel (X, Y) of
+        'xdotool', 'mousemove', *(str(math.ceil((a + b) * s.zoom)) for a, b in ((n.x, x), (n.y, y))))
+    screenshot_as_png = property(lambda s: s.on_screen('import', '-window', 'root', '-crop', (   # a window
+        f'{s.wide * s.zoom}x{s.high * s.zoom}+{round(s.x * s.zoom)}+{round(s.y * s.zoom)}'), 'png24:-'))
     close = lambda s: kwin(s.env, 'w.closeWindow()')
     set_input_focus = lambda s, *_: kwin(s.env, 'workspace.activeWindow = w')
-
-
-hosts = functools.cache(display.Display)
 
 
 def kwin(env, act=''):   # each window named ZAVIT as kwin's scripting finds it, after ACT on it (w)
@@ -196,8 +193,8 @@ def kwin(env, act=''):   # each window named ZAVIT as kwin's scripting finds it,
                                     env=env, stdout=subprocess.PIPE, check=True).stdout.split()[-1].decode()
     token, path = f'found{time.monotonic_ns()}:', env['HOME'] + '/found.js'
     open(path, 'w').write(f"print('{token}' + JSON.stringify(workspace.windowList().filter(w => w.caption == "
-                          f"'ZAVIT').map(w => {{ {act}; const g = w.frameGeometry; return {{x: g.x, y: g.y, "
-                          "wide: g.width, high: g.height, focused: w.active, full: w.fullScreen}; })))")
+                          f"'ZAVIT').map(w => {{ {act}; const g = w.frameGeometry; return {{x: g.x, y: g.y, wide: "
+                          "Math.round(g.width), high: Math.round(g.height), focused: w.active, full: w.fullScreen}; })))")
     run(f'/Scripting/Script{run("/Scripting", "org.kde.kwin.Scripting.loadScript", "string:" + path, "string:" + token)}',
         'org.kde.kwin.Script.run')   # it prints on kwin's standard error, kept in log
     found = poll(lambda: [json.loads(line.split(token)[1]) for line in open(env['HOME'] + '/log') if token in line],
