@@ -202,9 +202,59 @@ def kwin(env, act=''):   # each window named ZAVIT as kwin's scripting finds it,
     return run('/Scripting', 'org.kde.kwin.Scripting.unloadScript', 'string:' + token) and found[0]
 
 
+class Mutter(Native):   # mutter's: seen through its ScreenCast (PipeWire), typed into and pointed at
+    pointed, step = True, 3   # through its RemoteDesktop, over D-Bus. It tells no window's title or
+    def keys(s, *pressed):   # focus: the window is the white on its screen, with the keys as it opens
+        return [REMOTE['send']('NotifyKeyboardKeysym', 'ub', XK.string_to_keysym(k), down) for k, down in pressed]
+
+    def key(s, key, held):   # KEY down (returns then), up at s.typing.wait()
+        s.keys((key, True)) and time.sleep(held)
+        s.typing = types.SimpleNamespace(wait=lambda: s.keys((key, False)))
+
+    def get_image(s, x, y, wide, high, *_):
+        shot = screen(s.env)
+        return types.SimpleNamespace(data=b''.join(shot[((s.y + r) * 1024 + s.x + x) * 3:][:wide * 3]
+                                                   for r in range(y, y + high)))
+
+    move = lambda s, x, y: (n := native(s.env, s.zoom)) and REMOTE['send'](
+        'NotifyPointerMotionAbsolute', 'sdd', REMOTE['stream'], n.x + x + 0.5, n.y + y + 0.5)
+    close = lambda s: s.keys(('Alt_L', 1), ('F4', 1), ('F4', 0), ('Alt_L', 0))   # mutter's keys for it
+
+
+REMOTE = {}   # mutter's remote desktop session: its input, and the screen cast of its monitor
+
+
+def remote(env):   # a remote desktop session of mutter's, started, with its monitor cast
+    import dbus
+    bus, m = dbus.bus.BusConnection(env['DBUS_SESSION_BUS_ADDRESS']), 'org.gnome.Mutter.'
+    call = lambda name, path, method, sig='', *a: bus.call_blocking(m + name.split('.')[0], path, m + name,
+                                                                  method, sig, a)
+    rd = call('RemoteDesktop', '/org/gnome/Mutter/RemoteDesktop', 'CreateSession')
+    sid = bus.call_blocking(m + 'RemoteDesktop', rd, dbus.PROPERTIES_IFACE, 'Get', 'ss',
+                            (m + 'RemoteDesktop.Session', 'SessionId'))
+    sc = call('ScreenCast', '/org/gnome/Mutter/ScreenCast', 'CreateSession', 'a{sv}', {'remote-desktop-session-id': sid})
+    stream = call('ScreenCast.Session', sc, 'RecordMonitor', 'sa{sv}', '', {})
+    send = lambda method, *a: call('RemoteDesktop.Session', rd, method, *a)
+    return [send(*a) for a in (['Start'], *[['NotifyKeyboardKeysym', 'ub', 0xffe1, k] for k in (1, 0)])] and \
+        dict(stream=stream, send=send)   # and a throwaway key: the first is lost
+
+
+def screen(env):   # mutter's monitor, as its screen cast gives it: B, G, R
+    return subprocess.run('gst-launch-1.0 -q pipewiresrc target-object=mutter num-buffers=1 ! videoconvert '
+                          '! video/x-raw,format=BGR ! fdsink'.split(), env=env, stdout=subprocess.PIPE).stdout
+
+
 def native(env, scale):   # the window named ZAVIT that the compositor draws itself, if there is one
     if 'HOST_DISPLAY' in env:
         return next((Kwin(env, scale, **w) for w in kwin(env)), None)
+    if REMOTE:   # the white on mutter's screen, or all of it when black or white at the corner
+        shot = screen(env)
+        lines = {y: (r.find(b'\xff') // 3, r.rfind(b'\xff') // 3) for y in range(768)
+                 if b'\xff' in (r := shot[y * 3072:(y + 1) * 3072])}
+        x = min(a for a, _ in lines.values()) if lines else 0
+        return lines and Mutter(env, scale, *((0, 0, 1024, 768) if shot[:3] in (BLACK, WHITE) else (
+            x, min(lines), max(b for _, b in lines.values()) - x + 1, max(lines) - min(lines) + 1)),
+            True, shot[:3] in (BLACK, WHITE)) or None
     nodes = [json.loads(subprocess.run(['swaymsg', '-t', 'get_tree'], env=env, stdout=subprocess.PIPE)
                         .stdout)] if 'SWAYSOCK' in env else []
     while nodes:
@@ -235,7 +285,7 @@ def pixels(w):   # every pixel of W as stored, or of a page or its element as sh
                               stdout=subprocess.PIPE).stdout
         return [shot[i:i + 3] for i in range(0, len(shot), 3)]
     shot = w.get_image(0, 0, *size(w), X.ZPixmap, 0xffffffff).data
-    return [shot[i:i + 3] for i in range(0, len(shot), 4)]
+    return [shot[i:i + 3] for i in range(0, len(shot), getattr(w, 'step', 4))]
 
 
 def centred(d):   # the middle 320 x 240 pixels of the screen, if it is black around them
@@ -290,6 +340,9 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
             env['DBUS_SESSION_BUS_ADDRESS'] = spawn('dbus-daemon --session --nofork --print-address',
                                                     stdout=subprocess.PIPE).stdout.readline().decode().strip()
         host = wm == 'kwin' and SDL3 and xvfb(f'{1024 * scale}x{768 * scale}')   # kwin's screen
+        if wm == 'mutter' and SDL3:   # PipeWire, for mutter's screen casts
+            spawn('pipewire', env=env) and poll(lambda: os.path.exists(home + '/pipewire-0'), 'no PipeWire')
+            spawn('wireplumber', env=env)
         env.update(HOST_DISPLAY=':' + host) if host else None
         log = open(home + '/log', 'w')   # the compositor's messages
         manager = wm in WAYLAND and spawn(WMS[wm].format(scale, host), cwd=home, env=env, stdout=log, stderr=log)
@@ -301,6 +354,7 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
             with contextlib.suppress(error.DisplayError):
                 return display.Display(':' + number)
         env['DISPLAY'], d = ':' + number, poll(connect, 'no X')
+        REMOTE.clear() or wm == 'mutter' and SDL3 and REMOTE.update(poll(lambda: remote(env), 'no mutter'))
         for key, path in ('WAYLAND_DISPLAY', '/wayland-?'), ('SWAYSOCK', '/sway-ipc.*'):
             env.update({key: os.path.basename(p) if key[0] == 'W' else p for p in glob.glob(home + path)})
         subprocess.run(['xrdb', '-merge'], input=b'Xft.dpi: 192\n', env=env) if wm == 'kwin' and \
@@ -420,10 +474,10 @@ def mover(opts, d, w):   # the mouse to (X, Y) in W
 
 
 def focus_other(opts, env, d):   # another window, a person's terminal say, clicked: it has the keys
-    other = subprocess.Popen('xmessage -g 1024x768 elsewhere'.split(), env=env, start_new_session=1)
+    other = subprocess.Popen('xmessage -bg gray -g 1024x768 elsewhere'.split(), env=env, start_new_session=1)
     w = poll(lambda: find(d.screen().root, 'xmessage'), 'no xmessage', other)
     poll(lambda: keyboard(d, w) or fake(d, X.ButtonPress, w=w, x=500, y=300) or
-         fake(d, X.ButtonRelease) or (opts.wm == 'none' or not d.xtest) and w.set_input_focus(1, 0),
+         fake(d, X.ButtonRelease) or (opts.wm == 'none' or not d.xtest or REMOTE) and w.set_input_focus(1, 0),
          'no keys')
     return other, w
 
@@ -600,9 +654,6 @@ def main():
                    dict(os.environ, ZAVIT_OWN_X='1'))
     if opts.driver == 'wayland' and not SDL3:   # SDL 2's Wayland window, without libdecor, is
         return print('skipped: SDL on Wayland, driven where SDL 3 is beneath') or 77   # untitled
-    if SDL3 and opts.wm == 'mutter' and not opts.driver:   # no screenshot, input or
-        print(f'SDL would take Wayland under {opts.wm}: these rows run on its X11 driver')   # close
-        os.environ.update(SDL_VIDEODRIVER='x11')   # for native windows there, headless, yet
     with tempfile.TemporaryDirectory() as cases, (page_session(opts, cases) if opts.web else
                                                    x_session(opts.wm, opts.windows,
                                                              opts.scale)) as session:
