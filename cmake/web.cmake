@@ -19,10 +19,12 @@ target_sources(zavit PRIVATE app/question/web.cpp app/presentation/web.cpp
 set_target_properties(zavit PROPERTIES SUFFIX .js RUNTIME_OUTPUT_DIRECTORY ${ZAVIT_SITE})
 # ASYNCIFY lets main's loop pause in SDL_Delay as on the desktop (no pause is reached through a
 # function pointer); the runtime exits when main returns, so that the page learns the status.
+# Emscripten 4.0.23 and later make SDL_Delay a bare alias of emscripten_sleep that is no longer
+# listed as pausing, so its callers ran on mid-pause ("invalid state: 1"): it is listed here.
 # The page hands the program its files itself: no file system. The smaller malloc suits a
 # program that allocates a handful of blocks.
-target_link_options(zavit PRIVATE -Oz -sMALLOC=emmalloc
-  -sASYNCIFY -sASYNCIFY_IGNORE_INDIRECT=1 -sASYNCIFY_STACK_SIZE=${ZAVIT_ASYNC_STACK_BYTES}
+target_link_options(zavit PRIVATE -Oz -sMALLOC=emmalloc -sASYNCIFY -sASYNCIFY_IMPORTS=SDL_Delay
+  -sASYNCIFY_IGNORE_INDIRECT=1 -sASYNCIFY_STACK_SIZE=${ZAVIT_ASYNC_STACK_BYTES}
   -sEXIT_RUNTIME=1 -sINITIAL_MEMORY=${ZAVIT_HEAP_BYTES} -sENVIRONMENT=web -sFILESYSTEM=0)
 
 foreach(page_file ${ZAVIT_PAGE_FILES})

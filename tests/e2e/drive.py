@@ -368,7 +368,9 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
             probe.set_input_focus(X.RevertToParent, X.CurrentTime)
             fake(d, X.KeyPress, 'Shift_L') or fake(d, X.KeyRelease, 'Shift_L') or time.sleep(POLL)
             return any(d.next_event().type == X.KeyPress for _ in range(d.pending_events()))
-        d.xtest = any(typed() for _ in range(20))   # none ever: kwin 6.7's XWayland drops XTEST
+        d.xtest = any(typed() for _ in range(20)) and (   # none ever: kwin 6.7's XWayland drops
+            fake(d, None, w=root, x=7, y=7) or root.query_pointer().root_x == 7)   # XTEST; mutter
+        # 50's its pointer: events are sent to the windows instead
         env.update(WINEPREFIX=home + '/wine', WINEDLLOVERRIDES='mscoree,mshtml=', WINEDEBUG='-all')
         for command in ['mkdir $WINEPREFIX', 'wineserver -p', 'wineboot -i', 'wine cmd /c exit']:
             if windows:   # a cold prefix takes seconds to show a first window
