@@ -171,90 +171,77 @@ class Native:   # a window the compositor draws itself, SDL's Wayland driver's: 
     set_input_focus = lambda s, *_: s.run('swaymsg', f'[con_id={s.id}] focus')
 
 
-class Kwin(Native):   # kwin's: found, focused and closed through its scripting over D-Bus; seen,
-    pointed = True   # typed into and pointed at (XTEST) in the X window its X11 backend shows it in
-    def on_screen(s, *command):
-        return s.run('env', 'DISPLAY=' + s.env['HOST_DISPLAY'], *command)
-
+class Driven(Native):   # kwin's or mutter's, found, typed into and pointed at through the compositor,
+    pointed, step = True, 3   # seen in its whole SCREEN (B, G, R): PRESS a key, POINT at a pixel
     def key(s, key, held):   # KEY down (returns then), up at s.typing.wait()
-        s.on_screen('xdotool', 'keydown', key) and time.sleep(held)
-        s.typing = types.SimpleNamespace(wait=lambda: s.on_screen('xdotool', 'keyup', key))
+        s.press(key, 1) or time.sleep(held)
+        s.typing = types.SimpleNamespace(wait=lambda: s.press(key, 0))
 
-    move = lambda s, x, y: (n := native(s.env, s.zoom)) and s.on_screen(   # into pixel (X, Y) of
-        'xdotool', 'mousemove', *(str(math.ceil((a + b) * s.zoom)) for a, b in ((n.x, x), (n.y, y))))
-    screenshot_as_png = property(lambda s: s.on_screen('import', '-window', 'root', '-crop', (   # a window
-        f'{s.wide * s.zoom}x{s.high * s.zoom}+{round(s.x * s.zoom)}+{round(s.y * s.zoom)}'), 'png24:-'))
+    def get_image(s, x, y, wide, high, *_):   # those pixels of the window, W wide
+        shot, left, top, w = s.screen(), round(s.x * s.zoom) + x, round(s.y * s.zoom) + y, 1024 * s.zoom
+        return types.SimpleNamespace(data=b''.join(shot[((top + r) * w + left) * 3:][:wide * 3] for r in range(high)))
+
+    move = lambda s, x, y: (n := native(s.env, s.zoom)) and s.point(   # into window pixel (X, Y)
+        *(math.ceil((a + b) * s.zoom) for a, b in ((n.x, x), (n.y, y))))
+
+
+class Kwin(Driven):   # kwin's: found, focused and closed through its scripting, its screen an X
+    press = lambda s, key, down: s.run('xdotool', ('keyup', 'keydown')[down], key)   # window (its
+    point = lambda s, x, y: s.run('xdotool', 'mousemove', str(x), str(y))   # X11 backend): XTEST there
+    screen = lambda s: s.run('import', '-window', 'root', '-depth', '8', 'bgr:-')
     close = lambda s: kwin(s.env, 'w.closeWindow()')
     set_input_focus = lambda s, *_: kwin(s.env, 'workspace.activeWindow = w')
 
 
-def kwin(env, act=''):   # each window named ZAVIT as kwin's scripting finds it, after ACT on it (w)
-    run = lambda *a: subprocess.run(['dbus-send', '--session', '--print-reply', '--dest=org.kde.KWin', *a],
-                                    env=env, stdout=subprocess.PIPE, check=True).stdout.split()[-1].decode()
-    token, path = f'found{time.monotonic_ns()}:', env['HOME'] + '/found.js'
-    open(path, 'w').write(f"print('{token}' + JSON.stringify(workspace.windowList().filter(w => w.caption == "
-                          f"'ZAVIT').map(w => {{ {act}; const g = w.frameGeometry; return {{x: g.x, y: g.y, wide: "
-                          "Math.round(g.width), high: Math.round(g.height), focused: w.active, full: w.fullScreen}; })))")
-    run(f'/Scripting/Script{run("/Scripting", "org.kde.kwin.Scripting.loadScript", "string:" + path, "string:" + token)}',
-        'org.kde.kwin.Script.run')   # it prints on kwin's standard error, kept in log
-    found = poll(lambda: [json.loads(line.split(token)[1]) for line in open(env['HOME'] + '/log') if token in line],
-                 'no answer from kwin')
-    return run('/Scripting', 'org.kde.kwin.Scripting.unloadScript', 'string:' + token) and found[0]
+class Mutter(Driven):   # mutter's: its screen through its ScreenCast (PipeWire), keys and pointer
+    press = lambda s, key, down: REMOTE['send'](   # through its RemoteDesktop, both over D-Bus
+        'NotifyKeyboardKeysym', 'ub', XK.string_to_keysym(key), down)
+    point = lambda s, x, y: REMOTE['send']('NotifyPointerMotionAbsolute', 'sdd', REMOTE['stream'], x, y)
+    screen = lambda s: cast(s.env)
+    close = lambda s: [s.press(*k) for k in (('Alt_L', 1), ('F4', 1), ('F4', 0), ('Alt_L', 0))]
 
 
-class Mutter(Native):   # mutter's: seen through its ScreenCast (PipeWire), typed into and pointed at
-    pointed, step = True, 3   # through its RemoteDesktop, over D-Bus. It tells no window's title or
-    def keys(s, *pressed):   # focus: the window is the white on its screen, with the keys as it opens
-        return [REMOTE['send']('NotifyKeyboardKeysym', 'ub', XK.string_to_keysym(k), down) for k, down in pressed]
-
-    def key(s, key, held):   # KEY down (returns then), up at s.typing.wait()
-        s.keys((key, True)) and time.sleep(held)
-        s.typing = types.SimpleNamespace(wait=lambda: s.keys((key, False)))
-
-    def get_image(s, x, y, wide, high, *_):
-        shot = screen(s.env)
-        return types.SimpleNamespace(data=b''.join(shot[((s.y + r) * 1024 + s.x + x) * 3:][:wide * 3]
-                                                   for r in range(y, y + high)))
-
-    move = lambda s, x, y: (n := native(s.env, s.zoom)) and REMOTE['send'](
-        'NotifyPointerMotionAbsolute', 'sdd', REMOTE['stream'], n.x + x + 0.5, n.y + y + 0.5)
-    close = lambda s: s.keys(('Alt_L', 1), ('F4', 1), ('F4', 0), ('Alt_L', 0))   # mutter's keys for it
-
-
+bus = functools.cache(lambda address: __import__('dbus').bus.BusConnection(address))
+call = lambda env, who, path, method, sig='', *a: bus(env['DBUS_SESSION_BUS_ADDRESS']).call_blocking(
+    who, path, *method.rsplit('.', 1), sig, a)   # METHOD (its interface's name first) of WHO's PATH
+cast = lambda env: subprocess.run('gst-launch-1.0 -q pipewiresrc target-object=mutter num-buffers=1 ! '
+                                  'videoconvert ! video/x-raw,format=BGR ! fdsink'.split(), env=env,
+                                  stdout=subprocess.PIPE).stdout   # mutter's screen, as it casts it
 REMOTE = {}   # mutter's remote desktop session: its input, and the screen cast of its monitor
 
 
-def remote(env):   # a remote desktop session of mutter's, started, with its monitor cast
-    import dbus
-    bus, m = dbus.bus.BusConnection(env['DBUS_SESSION_BUS_ADDRESS']), 'org.gnome.Mutter.'
-    call = lambda name, path, method, sig='', *a: bus.call_blocking(m + name.split('.')[0], path, m + name,
-                                                                  method, sig, a)
-    rd = call('RemoteDesktop', '/org/gnome/Mutter/RemoteDesktop', 'CreateSession')
-    sid = bus.call_blocking(m + 'RemoteDesktop', rd, dbus.PROPERTIES_IFACE, 'Get', 'ss',
-                            (m + 'RemoteDesktop.Session', 'SessionId'))
-    sc = call('ScreenCast', '/org/gnome/Mutter/ScreenCast', 'CreateSession', 'a{sv}', {'remote-desktop-session-id': sid})
-    stream = call('ScreenCast.Session', sc, 'RecordMonitor', 'sa{sv}', '', {})
-    send = lambda method, *a: call('RemoteDesktop.Session', rd, method, *a)
-    return [send(*a) for a in (['Start'], *[['NotifyKeyboardKeysym', 'ub', 0xffe1, k] for k in (1, 0)])] and \
-        dict(stream=stream, send=send)   # and a throwaway key: the first is lost
+def remote(env, m='org.gnome.Mutter.'):   # a remote desktop session of mutter's, with its monitor cast
+    mutter = lambda path, method, *a: call(env, m + 'ScreenCast', path, method, *a)
+    rd = mutter('/org/gnome/Mutter/RemoteDesktop', m + 'RemoteDesktop.CreateSession')
+    send = lambda method, *a: mutter(rd, m + 'RemoteDesktop.Session.' + method, *a)
+    sc = mutter('/org/gnome/Mutter/ScreenCast', m + 'ScreenCast.CreateSession', 'a{sv}', {'remote-desktop-session-id':
+                mutter(rd, 'org.freedesktop.DBus.Properties.Get', 'ss', m + 'RemoteDesktop.Session', 'SessionId')})
+    stream = mutter(sc, m + 'ScreenCast.Session.RecordMonitor', 'sa{sv}', '', {})
+    [send(*a) for a in (['Start'], *(['NotifyKeyboardKeysym', 'ub', 0xffe1, k] for k in (1, 0)))]   # a key
+    return dict(stream=stream, send=send)   # thrown away: the first is lost
 
 
-def screen(env):   # mutter's monitor, as its screen cast gives it: B, G, R
-    return subprocess.run('gst-launch-1.0 -q pipewiresrc target-object=mutter num-buffers=1 ! videoconvert '
-                          '! video/x-raw,format=BGR ! fdsink'.split(), env=env, stdout=subprocess.PIPE).stdout
+def kwin(env, act=''):   # each window named ZAVIT as kwin's scripting finds it, after ACT on it (w)
+    token, js, k = f'found{time.monotonic_ns()}:', env['HOME'] + '/found.js', 'org.kde.kwin.Scripting.'
+    open(js, 'w').write(f"print('{token}' + JSON.stringify(workspace.windowList().filter(w => w.caption == 'ZAVIT'"
+                        f").map(w => {{ {act}; const g = w.frameGeometry; return [g.x, g.y, Math.round(g.width), "
+                        "Math.round(g.height), w.active, w.fullScreen]; })))")   # printed in its log
+    call(env, 'org.kde.KWin', f'/Scripting/Script{call(env, "org.kde.KWin", "/Scripting", k + "loadScript", "ss", js, token)}',
+         'org.kde.kwin.Script.run')
+    found = poll(lambda: [json.loads(line.split(token)[1]) for line in open(env['HOME'] + '/log') if token in line],
+                 'no answer from kwin')
+    return call(env, 'org.kde.KWin', '/Scripting', k + 'unloadScript', 's', token) and found[0]
 
 
 def native(env, scale):   # the window named ZAVIT that the compositor draws itself, if there is one
     if 'HOST_DISPLAY' in env:
-        return next((Kwin(env, scale, **w) for w in kwin(env)), None)
-    if REMOTE:   # the white on mutter's screen, or all of it when black or white at the corner
-        shot = screen(env)
+        return next((Kwin(dict(env, DISPLAY=env['HOST_DISPLAY']), scale, *w) for w in kwin(env)), None)
+    if REMOTE:   # the white on mutter's screen, or all of it when black or white at its corner
         lines = {y: (r.find(b'\xff') // 3, r.rfind(b'\xff') // 3) for y in range(768)
-                 if b'\xff' in (r := shot[y * 3072:(y + 1) * 3072])}
-        x = min(a for a, _ in lines.values()) if lines else 0
-        return lines and Mutter(env, scale, *((0, 0, 1024, 768) if shot[:3] in (BLACK, WHITE) else (
-            x, min(lines), max(b for _, b in lines.values()) - x + 1, max(lines) - min(lines) + 1)),
-            True, shot[:3] in (BLACK, WHITE)) or None
+                 if b'\xff' in (r := (shot := shot if y else cast(env))[y * 3072:(y + 1) * 3072])}
+        x, full = min([a for a, _ in lines.values()] or [0]), shot[:3] in (BLACK, WHITE)
+        return lines and Mutter(env, scale, *(0, 0, 1024, 768) if full else (x, min(lines), max(
+            b for _, b in lines.values()) - x + 1, max(lines) - min(lines) + 1), True, full) or None
     nodes = [json.loads(subprocess.run(['swaymsg', '-t', 'get_tree'], env=env, stdout=subprocess.PIPE)
                         .stdout)] if 'SWAYSOCK' in env else []
     while nodes:
@@ -479,7 +466,7 @@ def focus_other(opts, env, d):   # another window, a person's terminal say, clic
     other = subprocess.Popen('xmessage -bg gray -g 1024x768 elsewhere'.split(), env=env, start_new_session=1)
     w = poll(lambda: find(d.screen().root, 'xmessage'), 'no xmessage', other)
     poll(lambda: keyboard(d, w) or fake(d, X.ButtonPress, w=w, x=500, y=300) or
-         fake(d, X.ButtonRelease) or (opts.wm == 'none' or not d.xtest or REMOTE) and w.set_input_focus(1, 0),
+         fake(d, X.ButtonRelease) or (opts.wm == 'none' or not d.xtest) and w.set_input_focus(1, 0),
          'no keys')
     return other, w
 
