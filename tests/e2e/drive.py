@@ -31,7 +31,7 @@ SDL3 = subprocess.run(['dpkg-query', '-Wf', '${source:Package}', 'libsdl2-2.0-0'
                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout == b'sdl2-compat'
 WAYLAND = {'mutter': 'mutter --wayland --headless --virtual-monitor 1024x768',   # 50 refuses --sm-disable
            'kwin': './kwin_wayland --xwayland --width 1024 --height 768 --scale {} '
-                   + ('--x11-display :{}' if SDL3 else '--virtual'),   # its screen in an X window
+                   + ('--x11-display {}' if SDL3 else '--virtual'),   # its screen in an X window
            'sway': 'setpriv --reuid 65534 --regid 65534 --clear-groups '
                    'env WLR_BACKENDS=headless sway -c sway.conf'}
 # sway 1.7 refuses root; kwin is copied without its file capabilities. Each compositor runs in
@@ -171,54 +171,25 @@ class Native:   # a window the compositor draws itself, SDL's Wayland driver's: 
     set_input_focus = lambda s, *_: s.run('swaymsg', f'[con_id={s.id}] focus')
 
 
-class Driven(Native):   # kwin's or mutter's, found, typed into and pointed at through the compositor,
-    pointed, step = True, 3   # seen in its whole SCREEN (B, G, R): PRESS a key, POINT at a pixel
+class Driven(Native):   # kwin's or mutter's, seen in its whole screen, given a key's PRESS and a
+    pointed, step = True, 3   # pointer's place (POINT, in pixels of the screen) through the compositor
     def key(s, key, held):   # KEY down (returns then), up at s.typing.wait()
         s.press(key, 1) or time.sleep(held)
         s.typing = types.SimpleNamespace(wait=lambda: s.press(key, 0))
 
-    def get_image(s, x, y, wide, high, *_):   # those pixels of the window, W wide
-        shot, left, top, w = s.screen(), round(s.x * s.zoom) + x, round(s.y * s.zoom) + y, 1024 * s.zoom
+    def get_image(s, x, y, wide, high, *_):   # those pixels of the window, as the screen shows them
+        shot, left, top, w = screen(s.env), round(s.x * s.zoom) + x, round(s.y * s.zoom) + y, 1024 * s.zoom
         return types.SimpleNamespace(data=b''.join(shot[((top + r) * w + left) * 3:][:wide * 3] for r in range(high)))
 
-    move = lambda s, x, y: (n := native(s.env, s.zoom)) and s.point(   # into window pixel (X, Y)
-        *(math.ceil((a + b) * s.zoom) for a, b in ((n.x, x), (n.y, y))))
+    move = lambda s, x, y: (n := native(s.env, s.zoom)) and s.point((n.x + x) * s.zoom, (n.y + y) * s.zoom)
 
 
-class Kwin(Driven):   # kwin's: found, focused and closed through its scripting, its screen an X
-    press = lambda s, key, down: s.run('xdotool', ('keyup', 'keydown')[down], key)   # window (its
-    point = lambda s, x, y: s.run('xdotool', 'mousemove', str(x), str(y))   # X11 backend): XTEST there
-    screen = lambda s: s.run('import', '-window', 'root', '-depth', '8', 'bgr:-')
-    close = lambda s: kwin(s.env, 'w.closeWindow()')
+class Kwin(Driven):   # kwin's: found, focused and closed through its scripting; its screen an X window
+    xdo = lambda s, *a: s.run('env', 'DISPLAY=' + s.env['HOST_DISPLAY'], 'xdotool', *a)   # (its X11
+    press = lambda s, key, down: s.xdo(('keyup', 'keydown')[down], key)   # backend), XTEST there; the
+    point = lambda s, x, y: s.xdo('mousemove', str(math.ceil(x)), str(math.ceil(y)))   # pixel meant,
+    close = lambda s: kwin(s.env, 'w.closeWindow()')   # where kwin places the window at a fraction
     set_input_focus = lambda s, *_: kwin(s.env, 'workspace.activeWindow = w')
-
-
-class Mutter(Driven):   # mutter's: its screen through its ScreenCast (PipeWire), keys and pointer
-    press = lambda s, key, down: REMOTE['send'](   # through its RemoteDesktop, both over D-Bus
-        'NotifyKeyboardKeysym', 'ub', XK.string_to_keysym(key), down)
-    point = lambda s, x, y: REMOTE['send']('NotifyPointerMotionAbsolute', 'sdd', REMOTE['stream'], x, y)
-    screen = lambda s: cast(s.env)
-    close = lambda s: [s.press(*k) for k in (('Alt_L', 1), ('F4', 1), ('F4', 0), ('Alt_L', 0))]
-
-
-bus = functools.cache(lambda address: __import__('dbus').bus.BusConnection(address))
-call = lambda env, who, path, method, sig='', *a: bus(env['DBUS_SESSION_BUS_ADDRESS']).call_blocking(
-    who, path, *method.rsplit('.', 1), sig, a)   # METHOD (its interface's name first) of WHO's PATH
-cast = lambda env: subprocess.run('gst-launch-1.0 -q pipewiresrc target-object=mutter num-buffers=1 ! '
-                                  'videoconvert ! video/x-raw,format=BGR ! fdsink'.split(), env=env,
-                                  stdout=subprocess.PIPE).stdout   # mutter's screen, as it casts it
-REMOTE = {}   # mutter's remote desktop session: its input, and the screen cast of its monitor
-
-
-def remote(env, m='org.gnome.Mutter.'):   # a remote desktop session of mutter's, with its monitor cast
-    mutter = lambda path, method, *a: call(env, m + 'ScreenCast', path, method, *a)
-    rd = mutter('/org/gnome/Mutter/RemoteDesktop', m + 'RemoteDesktop.CreateSession')
-    send = lambda method, *a: mutter(rd, m + 'RemoteDesktop.Session.' + method, *a)
-    sc = mutter('/org/gnome/Mutter/ScreenCast', m + 'ScreenCast.CreateSession', 'a{sv}', {'remote-desktop-session-id':
-                mutter(rd, 'org.freedesktop.DBus.Properties.Get', 'ss', m + 'RemoteDesktop.Session', 'SessionId')})
-    stream = mutter(sc, m + 'ScreenCast.Session.RecordMonitor', 'sa{sv}', '', {})
-    [send(*a) for a in (['Start'], *(['NotifyKeyboardKeysym', 'ub', 0xffe1, k] for k in (1, 0)))]   # a key
-    return dict(stream=stream, send=send)   # thrown away: the first is lost
 
 
 def kwin(env, act=''):   # each window named ZAVIT as kwin's scripting finds it, after ACT on it (w)
@@ -226,19 +197,49 @@ def kwin(env, act=''):   # each window named ZAVIT as kwin's scripting finds it,
     open(js, 'w').write(f"print('{token}' + JSON.stringify(workspace.windowList().filter(w => w.caption == 'ZAVIT'"
                         f").map(w => {{ {act}; const g = w.frameGeometry; return [g.x, g.y, Math.round(g.width), "
                         "Math.round(g.height), w.active, w.fullScreen]; })))")   # printed in its log
-    call(env, 'org.kde.KWin', f'/Scripting/Script{call(env, "org.kde.KWin", "/Scripting", k + "loadScript", "ss", js, token)}',
-         'org.kde.kwin.Script.run')
-    found = poll(lambda: [json.loads(line.split(token)[1]) for line in open(env['HOME'] + '/log') if token in line],
-                 'no answer from kwin')
+    n = call(env, 'org.kde.KWin', '/Scripting', k + 'loadScript', 'ss', js, token)
+    found = call(env, 'org.kde.KWin', f'/Scripting/Script{n}', 'org.kde.kwin.Script.run') or poll(lambda: [
+        json.loads(line.split(token)[1]) for line in open(env['HOME'] + '/log') if token in line], 'no answer')
     return call(env, 'org.kde.KWin', '/Scripting', k + 'unloadScript', 's', token) and found[0]
 
 
+class Mutter(Driven):   # mutter's: its screen through its ScreenCast (PipeWire), keys and pointer
+    press = lambda s, key, down: REMOTE['send'](   # through its RemoteDesktop, over D-Bus. Mutter
+        'NotifyKeyboardKeysym', 'ub', XK.string_to_keysym(key), down)   # tells no title or focus
+    point = lambda s, x, y: REMOTE['send']('NotifyPointerMotionAbsolute', 'sdd', REMOTE['stream'], x, y)
+    close = lambda s: [s.press(*k) for k in (('Alt_L', 1), ('F4', 1), ('F4', 0), ('Alt_L', 0))]
+
+
+bus = functools.cache(lambda address: __import__('dbus').bus.BusConnection(address))
+call = lambda env, who, path, method, sig='', *a: bus(env['DBUS_SESSION_BUS_ADDRESS']).call_blocking(
+    who, path, *method.rsplit('.', 1), sig, a)   # METHOD (its interface's name first) of WHO's PATH
+REMOTE = {}   # mutter's remote desktop session: its input, and the screen cast of its monitor
+
+
+def remote(env, m='org.gnome.Mutter.'):   # a remote desktop session of mutter's, with its monitor cast
+    mutter = lambda path, method, *a: call(env, m + 'ScreenCast', path, m + method, *a)
+    send = lambda method, *a: mutter(rd, 'RemoteDesktop.Session.' + method, *a)
+    sc = mutter('/org/gnome/Mutter/ScreenCast', 'ScreenCast.CreateSession', 'a{sv}', {'remote-desktop-session-id':
+                call(env, m + 'ScreenCast', rd := mutter('/org/gnome/Mutter/RemoteDesktop', 'RemoteDesktop.CreateSession'),
+                     'org.freedesktop.DBus.Properties.Get', 'ss', m + 'RemoteDesktop.Session', 'SessionId')})
+    stream = mutter(sc, 'ScreenCast.Session.RecordMonitor', 'sa{sv}', '', {})
+    [send(*a) for a in (['Start'], *(['NotifyKeyboardKeysym', 'ub', 0xffe1, k] for k in (1, 0)))]   # a key
+    return dict(stream=stream, send=send)   # thrown away: the first is lost
+
+
+def screen(env):   # kwin's (its X window) or mutter's (its screen cast): B, G, R
+    return subprocess.run(['env', 'DISPLAY=' + env['HOST_DISPLAY'], 'import', '-window', 'root', '-depth', '8', 'bgr:-']
+                          if env['HOST_DISPLAY'] else 'gst-launch-1.0 -q pipewiresrc target-object=mutter '
+                          'num-buffers=1 ! videoconvert ! video/x-raw,format=BGR ! fdsink'.split(), env=env,
+                          stdout=subprocess.PIPE).stdout
+
+
 def native(env, scale):   # the window named ZAVIT that the compositor draws itself, if there is one
-    if 'HOST_DISPLAY' in env:
-        return next((Kwin(dict(env, DISPLAY=env['HOST_DISPLAY']), scale, *w) for w in kwin(env)), None)
+    if env.get('HOST_DISPLAY'):
+        return next((Kwin(env, scale, *w) for w in kwin(env)), None)
     if REMOTE:   # the white on mutter's screen, or all of it when black or white at its corner
         lines = {y: (r.find(b'\xff') // 3, r.rfind(b'\xff') // 3) for y in range(768)
-                 if b'\xff' in (r := (shot := shot if y else cast(env))[y * 3072:(y + 1) * 3072])}
+                 if b'\xff' in (r := (shot := shot if y else screen(env))[y * 3072:(y + 1) * 3072])}
         x, full = min([a for a, _ in lines.values()] or [0]), shot[:3] in (BLACK, WHITE)
         return lines and Mutter(env, scale, *(0, 0, 1024, 768) if full else (x, min(lines), max(
             b for _, b in lines.values()) - x + 1, max(lines) - min(lines) + 1), True, full) or None
@@ -313,9 +314,8 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
         procs.append(subprocess.Popen(command.split(), **{'stderr': subprocess.DEVNULL, **options},
                                       start_new_session=True))
         return procs[-1]
-    def xvfb(size):   # its display's number
-        return spawn(f'Xvfb -displayfd 1 -screen 0 {size}x24 -nolisten tcp',
-                     stdout=subprocess.PIPE).stdout.readline().decode().strip()
+    first = lambda command: spawn(command, stdout=subprocess.PIPE).stdout.readline().decode().strip()
+    xvfb = lambda size: first(f'Xvfb -displayfd 1 -screen 0 {size}x24 -nolisten tcp')   # its number
     try:
         for name, text in WM_FILES.items():
             os.makedirs(os.path.dirname(path := os.path.join(home, name)), exist_ok=True)
@@ -323,17 +323,14 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
         env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=home)
         shutil.copy(shutil.which('kwin_wayland') or '/', home) if wm == 'kwin' else None
         os.chown(home, 65534, -1) if wm == 'sway' else None
-        if wm in ('mutter', 'kwin'):   # a session bus, their D-Bus interfaces on it
-            env['DBUS_SESSION_BUS_ADDRESS'] = spawn('dbus-daemon --session --nofork --print-address',
-                                                    stdout=subprocess.PIPE).stdout.readline().decode().strip()
-        host = wm == 'kwin' and SDL3 and xvfb(f'{1024 * scale}x{768 * scale}')   # kwin's screen
-        if wm == 'mutter' and SDL3:   # PipeWire, for mutter's screen casts
-            spawn('pipewire', env=env) and poll(lambda: os.path.exists(home + '/pipewire-0'), 'no PipeWire')
-            spawn('wireplumber', env=env)
-        env.update(HOST_DISPLAY=':' + host) if host else None
-        log = open(home + '/log', 'w')   # the compositor's messages
-        manager = wm in WAYLAND and spawn(WMS[wm].format(scale, host), cwd=home, env=env, stdout=log, stderr=log)
-        number = manager and poll(lambda: min(set(os.listdir('/tmp/.X11-unix')) - {f'X{host}'}, key=lambda n: (
+        wm in WAYLAND and env.update(DBUS_SESSION_BUS_ADDRESS=first('dbus-daemon --session --nofork '
+                                                                     '--print-address'))   # mutter's, kwin's
+        env['HOST_DISPLAY'] = host = ':' + xvfb(f'{1024 * scale}x{768 * scale}') if wm == 'kwin' and SDL3 else ''
+        for command in ['pipewire', 'wireplumber'] * (wm == 'mutter' and SDL3):   # for its screen casts
+            spawn(command, env=env) and poll(lambda: os.path.exists(home + '/pipewire-0'), 'no PipeWire')
+        manager = wm in WAYLAND and spawn(WMS[wm].format(scale, host), cwd=home, env=env, stdout=open(
+            home + '/log', 'w'), stderr=subprocess.STDOUT)   # its messages kept
+        number = manager and poll(lambda: min(set(os.listdir('/tmp/.X11-unix')) - {'X' + host[1:]}, key=lambda n: (
             len(n), n), default='')[1:], 'no X') or xvfb('1024x768')
         def connect():   # with the key mutter or kwin wrote for their XWayland, once written
             auth = glob.glob(home + '/.mutter-Xwaylandauth.*') + glob.glob(home + '/xauth_*')
@@ -466,7 +463,7 @@ def focus_other(opts, env, d):   # another window, a person's terminal say, clic
     other = subprocess.Popen('xmessage -bg gray -g 1024x768 elsewhere'.split(), env=env, start_new_session=1)
     w = poll(lambda: find(d.screen().root, 'xmessage'), 'no xmessage', other)
     poll(lambda: keyboard(d, w) or fake(d, X.ButtonPress, w=w, x=500, y=300) or
-         fake(d, X.ButtonRelease) or (opts.wm == 'none' or not d.xtest) and w.set_input_focus(1, 0),
+         fake(d, X.ButtonRelease) or (opts.wm == 'none' or not d.xtest or REMOTE) and w.set_input_focus(1, 0),
          'no keys')
     return other, w
 
@@ -508,11 +505,8 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
         elif end:   # Escape, maybe held: only its release quits
             poll(lambda: keyboard(d, w) or not other and w.set_input_focus(X.RevertToParent,
                  X.CurrentTime), 'the window does not take the keyboard', proc)
-            if isinstance(w, Native):
-                w.key('Escape', HOLD * (end == 'Escape held'))
-            else:
-                fake(d, X.KeyPress, 'Escape')
-                time.sleep(HOLD * (end == 'Escape held'))
+            held = HOLD * (end == 'Escape held')
+            w.key('Escape', held) if isinstance(w, Native) else fake(d, X.KeyPress, 'Escape') or time.sleep(held)
             assert proc.poll() is None, 'Escape quit before its release'
             w.typing.wait() if isinstance(w, Native) else fake(d, X.KeyRelease, 'Escape')
         poll(lambda: proc.poll() is not None, 'the program did not end')
@@ -529,16 +523,13 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
 @contextlib.contextmanager
 def page_session(opts, cases):   # headless Chromium, and the cases' folders served on 127.0.0.1
     quiet = type('Quiet', (http.server.SimpleHTTPRequestHandler,), {'log_message': lambda *_: None})
-    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0),
-                                             functools.partial(quiet, directory=cases))
+    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(quiet, directory=cases))
     threading.Thread(target=server.serve_forever, daemon=True).start()
     options = webdriver.ChromeOptions()
     options.binary_location = '/usr/bin/chromium'   # Debian's; newer selenium will not look
-    for flag in BROWSER + ['--user-data-dir=' + tempfile.mkdtemp(dir=cases)]:
-        options.add_argument(flag)
+    [options.add_argument(flag) for flag in BROWSER + ['--user-data-dir=' + tempfile.mkdtemp(dir=cases)]]
     options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
-    service = Service('/usr/bin/chromedriver')
-    opts.browser = webdriver.Chrome(options=options, service=service)
+    opts.browser = webdriver.Chrome(options=options, service=Service('/usr/bin/chromedriver'))
     opts.site = f'http://127.0.0.1:{server.server_port}/'
     try:
         opts.browser.execute_cdp_cmd('Emulation.setTouchEmulationEnabled', {'enabled': True})
@@ -563,13 +554,11 @@ def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the
         shutil.copy(setting if setting.endswith('.bmp') else SPRITE, folder + '/zavit.bmp')
     b.get_log('browser')
     b.get(opts.site + os.path.basename(folder) + '/')
-    question = poll(lambda: (q := b.find_element('id', 'question')).get_attribute('open') and q,
-                    'no question')
+    question = poll(lambda: (q := b.find_element('id', 'question')).get_attribute('open') and q, 'no question')
     if answer.endswith('Yes'):   # the button's middle, with the mouse or a finger
         r = b.find_element('id', 'yes').rect
         for kind in (0, 2):
-            point(b, kind, r['x'] + r['width'] / 2, r['y'] + r['height'] / 2,
-                  answer.startswith('tap'))
+            point(b, kind, r['x'] + r['width'] / 2, r['y'] + r['height'] / 2, answer.startswith('tap'))
     for key in answer.split() * (not answer.endswith('Yes')):   # answered on release only
         ActionChains(b).key_down(getattr(Keys, key.upper(), key)).perform()
         time.sleep(HOLD)
@@ -619,12 +608,10 @@ def runs_here(opts, row):   # full screen is a window manager's to give; at 2x, 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument('--wm', choices=WMS, default='openbox')
-    parser.add_argument('--windows', action='store_true')
     parser.add_argument('--beside', action='append', default=[])
-    parser.add_argument('--classic', action='store_true')
     parser.add_argument('--scale', type=int, default=1)
     parser.add_argument('--driver', help="SDL's video driver, where not the one it takes itself")
-    parser.add_argument('--web', action='store_true')
+    [parser.add_argument(flag, action='store_true') for flag in ('--windows', '--classic', '--web')]
     parser.add_argument('--first', type=int, help='run only the first FIRST cases')
     parser.add_argument('command', nargs='+')
     opts, failed = parser.parse_args(), 0
@@ -644,8 +631,7 @@ def main():
     if opts.driver == 'wayland' and not SDL3:   # SDL 2's Wayland window, without libdecor, is
         return print('skipped: SDL on Wayland, driven where SDL 3 is beneath') or 77   # untitled
     with tempfile.TemporaryDirectory() as cases, (page_session(opts, cases) if opts.web else
-                                                   x_session(opts.wm, opts.windows,
-                                                             opts.scale)) as session:
+                                                   x_session(opts.wm, opts.windows, opts.scale)) as session:
         for row in rows:
             name = ' -> '.join(filter(None, map(str, [os.path.basename(row.image), *row[1:5]])))
             folder = tempfile.mkdtemp(dir=cases)
