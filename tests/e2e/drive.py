@@ -46,6 +46,11 @@ WM_FILES = {'i3.conf': '# i3 config file (v4)\n', '.fluxbox/init': 'session.conf
 BROWSER = ('--headless --no-sandbox --disable-gpu --disable-quic --no-first-run '
            '--window-size=799,599 --disable-background-networking --disable-component-update '
            '--disable-sync').split()
+POLICIES = {'strict': "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'",   # a careful
+            'no-wasm': "default-src 'self'"}   # host's, sent for a page asked as ?csp=NAME; no WebAssembly
+HOST = ('<!doctype html><style>body {{ margin: 0 }} iframe {{ border: 0; display: block }}</style>'
+        '<iframe src="{}" width="{}" height="{}" allow="fullscreen"></iframe>')   # a portal's, at 0, 0
+NO_WASM = "This site's policy does not allow WebAssembly, which zavit needs."
 ENDED = re.compile(r'zavit has ended \(status (\d+)\)\. Reload the page')   # the page's last words
 # A case: the image (and settings) zavit is started with, how the question is answered, what
 # must be seen, how it ends, its status and how its last line on stderr starts, and where it
@@ -68,6 +73,9 @@ ROWS = [Row('sprite', 'Return', shows='sprites', ends='Escape held', on='all web
         Row('sprite', 'Left space', shows='full screen', ends='Escape', on='web'),
         Row('sprite', 'tap Yes', shows='full screen', ends='Escape', on='web'),
         Row('sprite', 'Return', shows='finger', ends='Escape', on='web'),
+        Row('sprite csp=strict', 'Return', shows='sprites', ends='Escape', on='web'),
+        Row('sprite csp=no-wasm', '', says=NO_WASM, on='web'),
+        Row('sprite frame=320x240', 'Return', shows='sprites', ends='Escape', on='web'),
         Row('elsewhere', 'Return', shows='sprites', ends='Escape'),
         Row('own', **FAILS, says=LOAD + 'File is not a Windows BMP file'),
         Row('folder', **FAILS, says=LOAD),
@@ -85,7 +93,10 @@ ROWS = [Row('sprite', 'Return', shows='sprites', ends='Escape held', on='all web
         Row('sprite', 'typed " Yes "', status=1, says=REFUSED + '0x80000000', on='x11'),
         Row('sprite', 'typed "yess"', status=1, says=REFUSED + '0x0', on='x11'),
         Row('sprite', '', ends='X lost', status=1, says=LOST, on='x11'),
-        Row('sprite', 'Return', shows='window', ends='X lost', status=1, says=LOST, on='x11')]
+        Row('sprite', 'Return', shows='window', ends='X lost', status=1, says=LOST, on='x11'),
+        *[Row('sprite ratio=1.5' + where, answer, shows=seen, ends='Escape', on='web') for where,
+          answer, seen in [('', 'Return', 'sprites'), ('', 'y', 'full screen'),
+                           ('', 'Return', 'finger'), (' frame=320x240', 'Return', 'sprites')]]]
 
 
 def poll(test, what, proc=None):   # TEST's first true result, while PROC runs; X errors miss
@@ -373,25 +384,37 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
         other and stop(other)
 
 
+class Serve(http.server.SimpleHTTPRequestHandler):   # quietly; a page asked as ?csp=NAME under it
+    log_message = lambda *_: None
+
+    def end_headers(self):
+        if policy := POLICIES.get(self.path.partition('?csp=')[2]):
+            self.send_header('Content-Security-Policy', policy)
+        super().end_headers()
+
+
 @contextlib.contextmanager
-def page_session(opts, cases):   # headless Chromium, and the cases' folders served on 127.0.0.1
-    quiet = type('Quiet', (http.server.SimpleHTTPRequestHandler,), {'log_message': lambda *_: None})
-    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0),
-                                             functools.partial(quiet, directory=cases))
+def page_session(opts, cases):   # headless Chromium at a case's device pixel ratio; the cases'
+    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0),   # folders served on 127.0.0.1
+                                             functools.partial(Serve, directory=cases))
     threading.Thread(target=server.serve_forever, daemon=True).start()
-    options = webdriver.ChromeOptions()
-    options.binary_location = '/usr/bin/chromium'   # Debian's; newer selenium will not look
-    for flag in BROWSER + ['--user-data-dir=' + tempfile.mkdtemp(dir=cases)]:
-        options.add_argument(flag)
-    options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
-    service = Service('/usr/bin/chromedriver')
-    opts.browser = webdriver.Chrome(options=options, service=service)
-    opts.site = f'http://127.0.0.1:{server.server_port}/'
+    opts.site, opts.browser, opts.ratio = f'http://127.0.0.1:{server.server_port}/', None, None
+    def browser(ratio):   # one at a time, started anew when the ratio changes
+        if ratio != opts.ratio:
+            opts.browser and opts.browser.quit()
+            options, opts.ratio = webdriver.ChromeOptions(), ratio
+            options.binary_location = '/usr/bin/chromium'   # Debian's; newer selenium will not look
+            for flag in BROWSER + [f'--force-device-scale-factor={ratio}',
+                                   '--user-data-dir=' + tempfile.mkdtemp(dir=cases)]:
+                options.add_argument(flag)
+            options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
+            opts.browser = webdriver.Chrome(options=options, service=Service('/usr/bin/chromedriver'))
+            opts.browser.execute_cdp_cmd('Emulation.setTouchEmulationEnabled', {'enabled': True})
+        return opts.browser
     try:
-        opts.browser.execute_cdp_cmd('Emulation.setTouchEmulationEnabled', {'enabled': True})
-        yield opts.browser
+        yield browser
     finally:
-        opts.browser.quit()
+        opts.browser and opts.browser.quit()
         server.shutdown()
 
 
@@ -404,14 +427,56 @@ def point(b, kind, x, y, finger=False):   # KIND 0 presses, 1 moves, 2 lets go a
                       'clickCount': 1})
 
 
-def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the page, in Chromium
+def box(b, element):   # where the browser lays ELEMENT out, in CSS px: its own measure, not the page's
+    return b.execute_script('return Element.prototype.getBoundingClientRect.call(arguments[0])'
+                            '.toJSON()', b.find_element('css selector', element))
+
+
+def placed(b):   # the whole canvas in the page's room, and its lines under it, in the room too
+    room, lines, c = box(b, 'html'), box(b, '#message'), box(b, '#canvas')
+    return c['x'] >= 0 <= c['y'] and c['right'] <= room['width'] and (not lines['height'] or
+        c['bottom'] <= lines['y'] + 0.02 and lines['bottom'] <= room['height'] + 0.02)
+
+
+class Shown:   # the canvas as the page shows it: the screenshot cut to its box in device pixels
+    def __init__(self, b, ratio):
+        self.b, self.ratio = b, ratio
+
+    def size(self):
+        return [round(box(self.b, '#canvas')[side] * self.ratio) for side in ('width', 'height')]
+
+    @property
+    def screenshot_as_png(self):
+        at = box(self.b, '#canvas')
+        return subprocess.run(['convert', 'png:-', '-crop', '{}x{}+{}+{}'.format(*self.size(), *(
+            round(at[k] * self.ratio) for k in 'xy')), 'png:-'], stdout=subprocess.PIPE,
+            input=self.b.get_screenshot_as_png()).stdout
+
+
+def run_page(opts, browser, folder, setting, answer, seen, end, status, last):   # in Chromium, at a
+    image, *assignments = setting.split()   # ratio, in a frame WIDTHxHEIGHT, under a policy
+    given = dict(a.split('=') for a in assignments)
+    b, frame = browser(float(given.get('ratio', 1))), given.get('frame')
     shutil.copytree(opts.command[0], folder, dirs_exist_ok=True)
-    if setting != 'none':
-        shutil.copy(setting if setting.endswith('.bmp') else SPRITE, folder + '/zavit.bmp')
+    if image != 'none':
+        shutil.copy(image if image.endswith('.bmp') else SPRITE, folder + '/zavit.bmp')
     b.get_log('browser')
-    b.get(opts.site + os.path.basename(folder) + '/')
+    page = opts.site + os.path.basename(folder) + '/?csp=' + given.get('csp', '')
+    if frame:   # the host's page from another origin
+        open(folder + '/host.html', 'w').write(HOST.format(page, *frame.split('x')))
+        b.get(page.replace('127.0.0.1', 'localhost').split('?')[0] + 'host.html')
+        b.switch_to.frame(b.find_element('tag name', 'iframe'))
+    else:
+        b.get(page)
+    if not answer:   # refused at once: the question closed, one line
+        poll(lambda: said(opts, folder), 'no line')
+        assert said(opts, folder) == last and not b.find_element('id', 'question').get_attribute(
+            'open'), f'not just the line "{last}"'
+        return
     question = poll(lambda: (q := b.find_element('id', 'question')).get_attribute('open') and q,
                     'no question')
+    titled = lambda: b.find_element('tag name', 'title').get_attribute('textContent') == 'ZAVIT'
+    assert b.find_element('id', 'loading').text, 'nothing says that it loads'
     if answer.endswith('Yes'):   # the button's middle, with the mouse or a finger
         r = b.find_element('id', 'yes').rect
         for kind in (0, 2):
@@ -421,24 +486,30 @@ def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the
         ActionChains(b).key_down(getattr(Keys, key.upper(), key)).perform()
         time.sleep(HOLD)
         assert question.get_attribute('open'), f'answered on {key} down'
-        assert b.title != 'ZAVIT' and not said(opts, folder), 'the program before the answer'
+        assert not titled() and not said(opts, folder), 'the program before the answer'
         ActionChains(b).key_up(getattr(Keys, key.upper(), key)).perform()
-    w, finger = b.find_element('id', 'canvas'), seen == 'finger'
-    at = lambda x, y: (w.rect['x'] + x + 0.5, w.rect['y'] + y + 0.5)   # a canvas pixel's middle
+    w, finger = Shown(b, opts.ratio), seen == 'finger'
+    device = w.size
+    at = lambda x, y, c=None: ((c := c or box(b, '#canvas'))['x'] + (x + 0.5) * c['width'] /
+                               WINDOW[0], c['y'] + (y + 0.5) * c['height'] / WINDOW[1])   # its middle
     move = lambda x, y: point(b, 1, *at(x, y), finger)
-    if seen == 'full screen':   # scaled by whole pixels, only the sprite's colours, white and black
-        width, height = lambda: w.rect['width'], lambda: w.rect['height']
-        poll(lambda: width() % WINDOW[0] == height() % WINDOW[1] == 0 < width() - WINDOW[0] and
+    if seen == 'full screen':   # scaled by whole device pixels, black around
+        poll(lambda: (d := device())[0] % WINDOW[0] == d[1] % WINDOW[1] == 0 < d[0] - WINDOW[0] and
              set(opts.sprite.values()) & set(pixels(w)), 'no sprites in full screen')
-        blurred = set(pixels(b)) - set(opts.sprite.values()) - {WHITE, BLACK}
-        assert not blurred and BLACK in set(pixels(b)), f'blurred: {len(blurred)} new colours'
-    elif seen:
-        assert (w.rect['width'], w.rect['height']) == WINDOW and b.title == 'ZAVIT', 'not windowed'
+        assert BLACK in set(pixels(b)), 'no black around'
+    elif seen:   # a canvas pixel as near one CSS pixel as the room allows, in whole device pixels
+        opts.zoom = 1 if frame else max(1, round(opts.ratio))
+        assert device() == [WINDOW[0] * opts.zoom, WINDOW[1] * opts.zoom] and placed(b) and \
+            titled(), 'not windowed'
         poll(lambda: len(set(pixels(w))) > 1, 'nothing drawn')
         finger and point(b, 0, *at(160, 120), True)   # in the middle
-    if seen in ('sprites', 'finger'):
+    if seen:   # only the sprite's colours and white: not blurred
+        opts.zoom = device()[0] // WINDOW[0]
+        blurred = set(pixels(w)) - set(opts.sprite.values()) - {WHITE}
+        assert not blurred or seen.startswith('its own'), f'blurred: {len(blurred)} new colours'
+    if seen in ('sprites', 'finger', 'full screen'):
         follow(opts, w, move)
-    check_image(opts, w, setting, seen, move)
+    check_image(opts, w, image, seen, move)
     finger and point(b, 2, 0, 0, True)
     if end:   # Escape, maybe held: only its release ends it
         ActionChains(b).key_down(Keys.ESCAPE).perform()
@@ -450,7 +521,9 @@ def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the
     console = ' '.join(e['message'] for e in b.get_log('browser')).replace('\\"', '"')
     assert any(line.startswith(last) for line in said(opts, folder).splitlines()) and \
         last in console, f'no line "{last}..." in the page and on the console'
-    assert (w.rect['width'], w.rect['height']) == WINDOW and pixels(w) == pixels(w), 'not stopped'
+    assert 'Content Security Policy' not in console, 'against the host\'s policy'
+    assert poll(lambda: placed(b), 'the canvas out of its room') and pixels(w) == pixels(w), \
+        'not stopped'
 
 
 def runs_here(opts, row):   # full screen is a window manager's to give; at 2x, a click on Yes too
