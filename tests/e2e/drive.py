@@ -4,9 +4,9 @@ window manager, real keys and mouse (XTEST), windows found by name, pixels read 
 The --beside files (the program; for --windows zavit.exe and SDL.dll, run under Wine, standard
 error in stderr.txt there) go into each case's folder, where the command finds them.
 --classic: built on classic SDL 1.2. --web: the page in the command's folder, served on 127.0.0.1,
-in headless Chromium; input as DevTools events, pixels from screenshots, lines in the page."""
-import argparse, collections, contextlib, functools, glob, http.server, os, re, shlex, shutil, signal, struct
-import subprocess, sys, tempfile, threading, time
+in headless Chromium at --ratio; input as DevTools events, pixels from screenshots, lines in the page."""
+import argparse, base64, collections, contextlib, functools, glob, http.server, os, re, shlex, shutil, signal, struct
+import subprocess, sys, tempfile, threading, time, types
 from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
 from selenium import webdriver
@@ -47,9 +47,8 @@ BROWSER = ('--headless --no-sandbox --disable-gpu --disable-quic --no-first-run 
            '--window-size=799,599 --disable-background-networking --disable-component-update '
            '--disable-sync').split()
 POLICIES = {'strict': "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'",   # a careful
-            'no-wasm': "default-src 'self'"}   # host's, sent for a page asked as ?csp=NAME; no WebAssembly
-HOST = ('<!doctype html><style>body {{ margin: 0 }} iframe {{ border: 0; display: block }}</style>'
-        '<iframe src="{}" width="{}" height="{}" allow="fullscreen"></iframe>')   # a portal's, at 0, 0
+            'no-wasm': "default-src 'self'"}   # host's, for a page asked as ?csp=NAME; no WebAssembly
+HOST = '<style>* {{ margin: 0; border: 0 }}</style><iframe src={} width={} height={} allow=fullscreen>'
 NO_WASM = "This site's policy does not allow WebAssembly, which zavit needs."
 ENDED = re.compile(r'zavit has ended \(status (\d+)\)\. Reload the page')   # the page's last words
 # A case: the image (and settings) zavit is started with, how the question is answered, what
@@ -59,8 +58,8 @@ ENDED = re.compile(r'zavit has ended \(status (\d+)\)\. Reload the page')   # th
 Row = collections.namedtuple('Row', 'image answer shows ends status says on',
                              defaults=('', '', 0, '', 'openbox'))
 FAILS = dict(answer='Return', status=1)   # a start-up failure, after the question
-ROWS = [Row('sprite', 'Return', shows='sprites', ends='Escape held', on='all web'),
-        Row('sprite', 'y', shows='full screen', ends='Escape', on='all web'),
+ROWS = [Row('sprite', 'Return', shows='sprites', ends='Escape held', on='all web web1.5'),
+        Row('sprite', 'y', shows='full screen', ends='Escape', on='all web web1.5'),
         Row('sprite', 'n', shows='window', ends='close request', on='all'),
         Row('sprite', 'Escape', shows='window', ends='Escape', on='all web'),
         Row('sprite', 'Return, xmessage focused', shows='window', ends='Escape', on='managers'),
@@ -72,10 +71,10 @@ ROWS = [Row('sprite', 'Return', shows='sprites', ends='Escape held', on='all web
         Row('sprite', 'n', shows='window', ends='Escape', on='web'),
         Row('sprite', 'Left space', shows='full screen', ends='Escape', on='web'),
         Row('sprite', 'tap Yes', shows='full screen', ends='Escape', on='web'),
-        Row('sprite', 'Return', shows='finger', ends='Escape', on='web'),
+        Row('sprite', 'Return', shows='finger', ends='Escape', on='web web1.5'),
         Row('sprite csp=strict', 'Return', shows='sprites', ends='Escape', on='web'),
         Row('sprite csp=no-wasm', '', says=NO_WASM, on='web'),
-        Row('sprite frame=320x240', 'Return', shows='sprites', ends='Escape', on='web'),
+        Row('sprite frame=320x240', 'Return', shows='sprites', ends='Escape', on='web web1.5'),
         Row('elsewhere', 'Return', shows='sprites', ends='Escape'),
         Row('own', **FAILS, says=LOAD + 'File is not a Windows BMP file'),
         Row('folder', **FAILS, says=LOAD),
@@ -93,10 +92,7 @@ ROWS = [Row('sprite', 'Return', shows='sprites', ends='Escape held', on='all web
         Row('sprite', 'typed " Yes "', status=1, says=REFUSED + '0x80000000', on='x11'),
         Row('sprite', 'typed "yess"', status=1, says=REFUSED + '0x0', on='x11'),
         Row('sprite', '', ends='X lost', status=1, says=LOST, on='x11'),
-        Row('sprite', 'Return', shows='window', ends='X lost', status=1, says=LOST, on='x11'),
-        *[Row('sprite ratio=1.5' + where, answer, shows=seen, ends='Escape', on='web') for where,
-          answer, seen in [('', 'Return', 'sprites'), ('', 'y', 'full screen'),
-                           ('', 'Return', 'finger'), (' frame=320x240', 'Return', 'sprites')]]]
+        Row('sprite', 'Return', shows='window', ends='X lost', status=1, says=LOST, on='x11')]
 
 
 def poll(test, what, proc=None):   # TEST's first true result, while PROC runs; X errors miss
@@ -386,128 +382,91 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
 
 class Serve(http.server.SimpleHTTPRequestHandler):   # quietly; a page asked as ?csp=NAME under it
     log_message = lambda *_: None
-
-    def end_headers(self):
-        if policy := POLICIES.get(self.path.partition('?csp=')[2]):
-            self.send_header('Content-Security-Policy', policy)
-        super().end_headers()
+    end_headers = lambda h: (csp := POLICIES.get(h.path.partition('?csp=')[2])) and h.send_header(
+        'Content-Security-Policy', csp) or http.server.SimpleHTTPRequestHandler.end_headers(h)
 
 
 @contextlib.contextmanager
-def page_session(opts, cases):   # headless Chromium at a case's device pixel ratio; the cases'
-    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0),   # folders served on 127.0.0.1
-                                             functools.partial(Serve, directory=cases))
+def page_session(opts, cases):   # headless Chromium at --ratio, and the cases' folders on 127.0.0.1
+    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(Serve, directory=cases))
     threading.Thread(target=server.serve_forever, daemon=True).start()
-    opts.site, opts.browser, opts.ratio = f'http://127.0.0.1:{server.server_port}/', None, None
-    def browser(ratio):   # one at a time, started anew when the ratio changes
-        if ratio != opts.ratio:
-            opts.browser and opts.browser.quit()
-            options, opts.ratio = webdriver.ChromeOptions(), ratio
-            options.binary_location = '/usr/bin/chromium'   # Debian's; newer selenium will not look
-            for flag in BROWSER + [f'--force-device-scale-factor={ratio}',
-                                   '--user-data-dir=' + tempfile.mkdtemp(dir=cases)]:
-                options.add_argument(flag)
-            options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
-            opts.browser = webdriver.Chrome(options=options, service=Service('/usr/bin/chromedriver'))
-            opts.browser.execute_cdp_cmd('Emulation.setTouchEmulationEnabled', {'enabled': True})
-        return opts.browser
+    options = webdriver.ChromeOptions()
+    options.binary_location = '/usr/bin/chromium'   # Debian's; newer selenium will not look
+    for flag in BROWSER + [f'--force-device-scale-factor={opts.ratio}',
+                           '--user-data-dir=' + tempfile.mkdtemp(dir=cases)]:
+        options.add_argument(flag)
+    options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
+    opts.browser = webdriver.Chrome(options=options, service=Service('/usr/bin/chromedriver'))
+    opts.site = f'http://127.0.0.1:{server.server_port}/'
     try:
-        yield browser
+        opts.browser.execute_cdp_cmd('Emulation.setTouchEmulationEnabled', {'enabled': True})
+        yield opts.browser
     finally:
-        opts.browser and opts.browser.quit()
+        opts.browser.quit()
         server.shutdown()
 
 
 def point(b, kind, x, y, finger=False):   # KIND 0 presses, 1 moves, 2 lets go at (X, Y) in the page
-    if finger:
-        return b.execute_cdp_cmd('Input.dispatchTouchEvent', {'type': ('touchStart', 'touchMove',
-                                 'touchEnd')[kind], 'touchPoints': [{'x': x, 'y': y}][:kind < 2]})
-    b.execute_cdp_cmd('Input.dispatchMouseEvent', {'type': ('mousePressed', 'mouseMoved',
-                      'mouseReleased')[kind], 'x': x, 'y': y, 'button': ('left', 'none')[kind == 1],
-                      'clickCount': 1})
+    b.execute_cdp_cmd(*('Input.dispatchTouchEvent', {'type': ('touchStart', 'touchMove', 'touchEnd')[
+        kind], 'touchPoints': [{'x': x, 'y': y}][:kind < 2]}) if finger else ('Input.dispatchMouseEvent',
+        {'type': ('mousePressed', 'mouseMoved', 'mouseReleased')[kind], 'x': x, 'y': y,
+         'button': ('left', 'none')[kind == 1], 'clickCount': 1}))
 
 
-def box(b, element):   # where the browser lays ELEMENT out, in CSS px: its own measure, not the page's
+def box(b, element='#canvas'):   # where ELEMENT is laid out in CSS px, by the browser's own measure
     return b.execute_script('return Element.prototype.getBoundingClientRect.call(arguments[0])'
                             '.toJSON()', b.find_element('css selector', element))
 
 
-def placed(b):   # the whole canvas in the page's room, and its lines under it, in the room too
-    room, lines, c = box(b, 'html'), box(b, '#message'), box(b, '#canvas')
-    return c['x'] >= 0 <= c['y'] and c['right'] <= room['width'] and (not lines['height'] or
-        c['bottom'] <= lines['y'] + 0.02 and lines['bottom'] <= room['height'] + 0.02)
+def at(b, x, y, element='#canvas'):   # the point X, Y of the way across ELEMENT, in the page
+    return (lambda r: (r['x'] + x * r['width'], r['y'] + y * r['height']))(box(b, element))
 
 
-class Shown:   # the canvas as the page shows it: the screenshot cut to its box in device pixels
-    def __init__(self, b, ratio):
-        self.b, self.ratio = b, ratio
-
-    def size(self):
-        return [round(box(self.b, '#canvas')[side] * self.ratio) for side in ('width', 'height')]
-
-    @property
-    def screenshot_as_png(self):
-        at = box(self.b, '#canvas')
-        return subprocess.run(['convert', 'png:-', '-crop', '{}x{}+{}+{}'.format(*self.size(), *(
-            round(at[k] * self.ratio) for k in 'xy')), 'png:-'], stdout=subprocess.PIPE,
-            input=self.b.get_screenshot_as_png()).stdout
+def placed(b):   # the whole canvas and its lines, under it, in the page's room
+    room, lines, c = box(b, 'html'), box(b, '#message'), box(b)
+    return c['x'] >= 0 <= c['y'] and c['right'] <= room['width'] and max(c['bottom'], lines['bottom']) \
+        <= room['height'] + 0.02 and (not lines['height'] or c['bottom'] <= lines['y'] + 0.02)
 
 
-def run_page(opts, browser, folder, setting, answer, seen, end, status, last):   # in Chromium, at a
-    image, *assignments = setting.split()   # ratio, in a frame WIDTHxHEIGHT, under a policy
-    given = dict(a.split('=') for a in assignments)
-    b, frame = browser(float(given.get('ratio', 1))), given.get('frame')
+def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # in Chromium; in a
+    image, *given = setting.split()   # frame=WxH of a page from another origin, under a host's csp=
+    frame, csp = (dict(a.split('=') for a in given).get(key, '') for key in ('frame', 'csp'))
+    page = f'{opts.site}{os.path.basename(folder)}/?csp={csp}'
     shutil.copytree(opts.command[0], folder, dirs_exist_ok=True)
     if image != 'none':
         shutil.copy(image if image.endswith('.bmp') else SPRITE, folder + '/zavit.bmp')
+    frame and open(folder + '/host.html', 'w').write(HOST.format(page, *frame.split('x')))
     b.get_log('browser')
-    page = opts.site + os.path.basename(folder) + '/?csp=' + given.get('csp', '')
-    if frame:   # the host's page from another origin
-        open(folder + '/host.html', 'w').write(HOST.format(page, *frame.split('x')))
-        b.get(page.replace('127.0.0.1', 'localhost').split('?')[0] + 'host.html')
-        b.switch_to.frame(b.find_element('tag name', 'iframe'))
-    else:
-        b.get(page)
-    if not answer:   # refused at once: the question closed, one line
-        poll(lambda: said(opts, folder), 'no line')
-        assert said(opts, folder) == last and not b.find_element('id', 'question').get_attribute(
-            'open'), f'not just the line "{last}"'
-        return
-    question = poll(lambda: (q := b.find_element('id', 'question')).get_attribute('open') and q,
-                    'no question')
-    titled = lambda: b.find_element('tag name', 'title').get_attribute('textContent') == 'ZAVIT'
-    assert b.find_element('id', 'loading').text, 'nothing says that it loads'
-    if answer.endswith('Yes'):   # the button's middle, with the mouse or a finger
-        r = b.find_element('id', 'yes').rect
-        for kind in (0, 2):
-            point(b, kind, r['x'] + r['width'] / 2, r['y'] + r['height'] / 2,
-                  answer.startswith('tap'))
+    b.get(page.replace('127.0.0.1', 'localhost').split('?')[0] + 'host.html' if frame else page)
+    frame and b.switch_to.frame(b.find_element('tag name', 'iframe'))
+    if not answer:   # refused at once, in one line, the question closed
+        return poll(lambda: said(opts, folder) == last and not b.find_element(
+            'id', 'question').get_attribute('open'), f'not just the line "{last}"')
+    question = poll(lambda: (q := b.find_element('id', 'question')).get_attribute('open') and b.
+                    find_element('id', 'loading').text and q, 'no question, or nothing says it loads')
+    for kind in (0, 2) * answer.endswith('Yes'):   # the button's middle, with the mouse or a finger
+        point(b, kind, *at(b, 0.5, 0.5, '#yes'), answer.startswith('tap'))
     for key in answer.split() * (not answer.endswith('Yes')):   # answered on release only
         ActionChains(b).key_down(getattr(Keys, key.upper(), key)).perform()
         time.sleep(HOLD)
         assert question.get_attribute('open'), f'answered on {key} down'
-        assert not titled() and not said(opts, folder), 'the program before the answer'
+        assert b.title != 'ZAVIT' and not said(opts, folder), 'the program before the answer'
         ActionChains(b).key_up(getattr(Keys, key.upper(), key)).perform()
-    w, finger = Shown(b, opts.ratio), seen == 'finger'
-    device = w.size
-    at = lambda x, y, c=None: ((c := c or box(b, '#canvas'))['x'] + (x + 0.5) * c['width'] /
-                               WINDOW[0], c['y'] + (y + 0.5) * c['height'] / WINDOW[1])   # its middle
-    move = lambda x, y: point(b, 1, *at(x, y), finger)
+    w, finger = types.SimpleNamespace(get_screenshot_as_png=lambda: base64.b64decode(b.execute_cdp_cmd(
+        'Page.captureScreenshot', {'clip': dict(box(b), scale=1)})['data'])), seen == 'finger'   # shown
+    device = lambda: [round(box(b)[side] * opts.ratio) for side in ('width', 'height')]
+    sharp = lambda: {*opts.sprite.values(), WHITE} >= set(pixels(w)) > {WHITE}   # drawn, not blurred
+    move = lambda x, y: point(b, 1, *at(b, (x + 0.5) / WINDOW[0], (y + 0.5) / WINDOW[1]), finger)
     if seen == 'full screen':   # scaled by whole device pixels, black around
         poll(lambda: (d := device())[0] % WINDOW[0] == d[1] % WINDOW[1] == 0 < d[0] - WINDOW[0] and
-             set(opts.sprite.values()) & set(pixels(w)), 'no sprites in full screen')
-        assert BLACK in set(pixels(b)), 'no black around'
+             sharp() and BLACK in pixels(b), 'no sharp sprites in full screen')
     elif seen:   # a canvas pixel as near one CSS pixel as the room allows, in whole device pixels
-        opts.zoom = 1 if frame else max(1, round(opts.ratio))
-        assert device() == [WINDOW[0] * opts.zoom, WINDOW[1] * opts.zoom] and placed(b) and \
-            titled(), 'not windowed'
-        poll(lambda: len(set(pixels(w))) > 1, 'nothing drawn')
-        finger and point(b, 0, *at(160, 120), True)   # in the middle
-    if seen:   # only the sprite's colours and white: not blurred
-        opts.zoom = device()[0] // WINDOW[0]
-        blurred = set(pixels(w)) - set(opts.sprite.values()) - {WHITE}
-        assert not blurred or seen.startswith('its own'), f'blurred: {len(blurred)} new colours'
-    if seen in ('sprites', 'finger', 'full screen'):
+        assert device() == [side * (1 if frame else max(1, round(opts.ratio))) for side in WINDOW] \
+            and placed(b) and (frame or b.title == 'ZAVIT'), 'not windowed'
+        poll(lambda: sharp() or 'own' in seen and len(set(pixels(w))) > 1, 'nothing drawn or blurred')
+        finger and point(b, 0, *at(b, 0.5, 0.5), True)   # in the middle
+    opts.zoom = device()[0] // WINDOW[0]
+    if seen in ('sprites', 'finger') or seen == 'full screen' and opts.ratio != 1:
         follow(opts, w, move)
     check_image(opts, w, image, seen, move)
     finger and point(b, 2, 0, 0, True)
@@ -519,8 +478,8 @@ def run_page(opts, browser, folder, setting, answer, seen, end, status, last):  
     got = int(poll(lambda: ENDED.search(said(opts, folder)), 'the program did not end')[1])
     assert got == status, f'status {got}, not {status}'
     console = ' '.join(e['message'] for e in b.get_log('browser')).replace('\\"', '"')
-    assert any(line.startswith(last) for line in said(opts, folder).splitlines()) and \
-        last in console, f'no line "{last}..." in the page and on the console'
+    assert any(line.startswith(last) for line in said(opts, folder).splitlines()) and last in \
+        console, f'no line "{last}..." in the page and on the console'
     assert 'Content Security Policy' not in console, 'against the host\'s policy'
     assert poll(lambda: placed(b), 'the canvas out of its room') and pixels(w) == pixels(w), \
         'not stopped'
@@ -528,8 +487,8 @@ def run_page(opts, browser, folder, setting, answer, seen, end, status, last):  
 
 def runs_here(opts, row):   # full screen is a window manager's to give; at 2x, a click on Yes too
     where, seen = row.on.replace('managers', 'all' * (not opts.windows)).split(), row.shows
-    if opts.web:
-        return 'web' in where
+    if opts.web:   # web1.5: at that device pixel ratio too
+        return ('web' if opts.ratio == 1 else f'web{opts.ratio:g}') in where
     here = 'all' in where or opts.wm == 'openbox' and ('openbox' in where or
                                                        'x11' in where and not opts.windows)
     return (here or opts.scale > 1 and row.answer == 'click Yes') and (opts.wm, seen) != ('none',
@@ -544,6 +503,7 @@ def main():
     parser.add_argument('--classic', action='store_true')
     parser.add_argument('--scale', type=int, default=1)
     parser.add_argument('--web', action='store_true')
+    parser.add_argument('--ratio', type=float, default=1, help="the page's device pixel ratio")
     parser.add_argument('--first', type=int, help='run only the first FIRST cases')
     parser.add_argument('command', nargs='+')
     opts, failed = parser.parse_args(), 0
