@@ -182,6 +182,7 @@ function start() {
       if (document.body.dataset.status) say(text);
     },
     started: () => (document.body.dataset.status = 'running'),
+    drawing: () => loading.remove(), // nothing left under the canvas for the compositor to draw
     onExit: ended,
     onAbort: failed,
   };
