@@ -41,7 +41,7 @@ OWN_X = ('mount --make-rprivate / 2>/dev/null; mount -t proc proc /proc && '
          'mkdir -p /tmp/.X11-unix && mount -t tmpfs tmpfs /tmp/.X11-unix -o mode=1777 && "$@"; '
          's=$? && cd /tmp/.X11-unix && for x in X*; do [ -S "$x" ] && rm -f "../.$x-lock"; done; '
          'exit $s')
-WMS.update({wm: 'dbus-run-session -- ' * (wm == 'sway') + WAYLAND[wm] for wm in WAYLAND})   # a bus each
+WMS.update({wm: 'dbus-run-session -- ' * (wm != 'kwin') + WAYLAND[wm] for wm in WAYLAND})   # a bus each
 WM_FILES = {'i3.conf': '# i3 config file (v4)\n', '.fluxbox/init': 'session.configVersion: 13\n',
             '.fluxbox/overlay': 'background: none\n',   # no wallpaper helper left behind
             'sway.conf': 'xwayland enable\noutput HEADLESS-1 resolution 1024x768 scale {}\n'
@@ -294,8 +294,8 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
         env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=home)
         shutil.copy(shutil.which('kwin_wayland') or '/', home) if wm == 'kwin' else None
         os.chown(home, 65534, -1) if wm == 'sway' else None
-        wm in WAYLAND and env.update(DBUS_SESSION_BUS_ADDRESS=first('dbus-daemon --session --nofork '
-                                                                     '--print-address'))   # mutter's, kwin's
+        wm == 'kwin' and env.update(DBUS_SESSION_BUS_ADDRESS=first('dbus-daemon --session --nofork '
+                                                                    '--print-address'))   # kwin's, for us too
         env['HOST_DISPLAY'] = host = ':' + xvfb(f'{1024 * scale}x{768 * scale}') if wm == 'kwin' and SDL3 else ''
         manager = wm in WAYLAND and spawn(WMS[wm].format(scale, host), cwd=home, env=env, stdout=open(
             home + '/log', 'w'), stderr=subprocess.STDOUT)   # its messages kept
