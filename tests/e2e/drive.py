@@ -437,8 +437,12 @@ def focus_other(opts, env, d):   # another window, a person's terminal say, clic
 
 
 def follow(opts, w, move, proc=None):   # the sprite under the pointer at each point, then on top
-    for x, y in POINTS:   # moved again while unseen: wlroots' virtual pointers can go unseen
-        poll(lambda: move(x, y) or not sprite_missing(opts, w, x, y), f'no sprite at {x},{y}', proc)
+    def moved(x, y):   # again while unseen, a step beside first: a window that opened under the
+        move(x + 1, y)   # pointer learns nothing of a move to where it already is
+        move(x, y)
+        return not sprite_missing(opts, w, x, y)
+    for x, y in POINTS:
+        poll(lambda: moved(x, y), f'no sprite at {x},{y}', proc)
     for _ in range(20):
         assert not (wrong := sprite_missing(opts, w, x, y)), f'the sprite is covered: {wrong}'
 
