@@ -180,8 +180,7 @@ class Native:   # a window the compositor draws itself, SDL's Wayland driver's: 
 
 class Kwin(Native):   # kwin's: found, focused and closed through its scripting (over D-Bus); its
     pointed = True   # screen an X window (its X11 backend), read and typed and pointed into (XTEST)
-    def on_screen(s, *command):
-        return s.run('env', 'DISPLAY=' + s.env['HOST_DISPLAY'], *command)
+    on_screen = lambda s, *command: s.run('env', 'DISPLAY=' + s.env['HOST_DISPLAY'], *command)
 
     def key(s, key, held):   # KEY down (returns then), up at s.typing.wait()
         s.on_screen('xdotool', 'keydown', key) and time.sleep(held)
@@ -196,13 +195,14 @@ class Kwin(Native):   # kwin's: found, focused and closed through its scripting 
 
 
 def kwin(env, act=''):   # each window named ZAVIT as kwin's scripting finds it, after ACT on it (w)
-    token, js, k = f'found{time.monotonic_ns()}:', env['HOME'] + '/found.js', 'org.kde.kwin.Scripting.'
-    open(js, 'w').write(f"print('{token}' + JSON.stringify(workspace.windowList().filter(w => w.caption == 'ZAVIT'"
-                        f").map(w => {{ {act}; const g = w.frameGeometry; return [g.x, g.y, Math.round(g.width), "
-                        "Math.round(g.height), w.active, w.fullScreen]; })))")   # printed in its log
-    n = call(env, 'org.kde.KWin', '/Scripting', k + 'loadScript', 'ss', js, token)
+    token, home, k = f'found{time.monotonic_ns()}:', env['HOME'], 'org.kde.kwin.Scripting.'
+    open(home + '/found.js', 'w').write(f"print('{token}' + JSON.stringify(workspace.windowList().filter("
+                                        f"w => w.caption == 'ZAVIT').map(w => {{ {act}; const g = w."
+                                        "frameGeometry; return [g.x, g.y, Math.round(g.width), Math.round("
+                                        "g.height), w.active, w.fullScreen]; })))")   # into its log
+    n = call(env, 'org.kde.KWin', '/Scripting', k + 'loadScript', 'ss', home + '/found.js', token)
     found = call(env, 'org.kde.KWin', f'/Scripting/Script{n}', 'org.kde.kwin.Script.run') or poll(lambda: [
-        json.loads(line.split(token)[1]) for line in open(env['HOME'] + '/log') if token in line], 'no answer')
+        json.loads(line.split(token)[1]) for line in open(home + '/log') if token in line], 'no answer')
     return call(env, 'org.kde.KWin', '/Scripting', k + 'unloadScript', 's', token) and found[0]
 
 
@@ -294,13 +294,13 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
         env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=home)
         shutil.copy(shutil.which('kwin_wayland') or '/', home) if wm == 'kwin' else None
         os.chown(home, 65534, -1) if wm == 'sway' else None
-        wm == 'kwin' and env.update(DBUS_SESSION_BUS_ADDRESS=first('dbus-daemon --session --nofork '
-                                                                    '--print-address'))   # kwin's, for us too
-        env['HOST_DISPLAY'] = host = ':' + xvfb(f'{1024 * scale}x{768 * scale}') if wm == 'kwin' and SDL3 else ''
+        wm == 'kwin' and env.update(   # kwin's session bus, for us too
+            DBUS_SESSION_BUS_ADDRESS=first('dbus-daemon --session --nofork --print-address'))
+        env['HOST_DISPLAY'] = host = SDL3 and wm == 'kwin' and ':' + xvfb(f'{1024 * scale}x{768 * scale}') or ''
         manager = wm in WAYLAND and spawn(WMS[wm].format(scale, host), cwd=home, env=env, stdout=open(
             home + '/log', 'w'), stderr=subprocess.STDOUT)   # its messages kept
-        number = manager and poll(lambda: min(set(os.listdir('/tmp/.X11-unix')) - {'X' + host[1:]}, key=lambda n: (
-            len(n), n), default='')[1:], 'no X') or xvfb('1024x768')
+        number = manager and poll(lambda: min(set(os.listdir('/tmp/.X11-unix')) - {'X' + host[1:]}, key=lambda
+            n: (len(n), n), default='')[1:], 'no X') or xvfb('1024x768')   # not the one kwin shows in
         def connect():   # with the key mutter or kwin wrote for their XWayland, once written
             auth = glob.glob(home + '/.mutter-Xwaylandauth.*') + glob.glob(home + '/xauth_*')
             os.environ['XAUTHORITY'] = env['XAUTHORITY'] = (auth or [''])[0]
@@ -331,8 +331,7 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
     finally:
         if windows:
             subprocess.run('wineserver -k', shell=True, env=env, stderr=subprocess.DEVNULL)
-        for proc in reversed(procs):
-            stop(proc)
+        [stop(proc) for proc in reversed(procs)]
         shutil.rmtree(home, ignore_errors=True)
 
 
@@ -349,8 +348,7 @@ def start(opts, env, folder, setting, answer):   # the program in FOLDER, its im
         os.mkdir(folder + '/zavit.bmp')
     elif image != 'none':
         shutil.copy(image if image.endswith('.bmp') else SPRITE, folder + '/zavit.bmp')
-    for path in opts.beside:
-        shutil.copy(path, folder)
+    [shutil.copy(path, folder) for path in opts.beside]
     beside = {os.path.basename(path): folder + '/' + os.path.basename(path) for path in opts.beside}
     command, cwd = [beside.get(word, word) for word in opts.command], folder
     if image in ('elsewhere', 'own'):   # started from another folder, the image by the program
@@ -477,8 +475,8 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
         elif end:   # Escape, maybe held: only its release quits
             poll(lambda: keyboard(d, w) or not other and w.set_input_focus(X.RevertToParent,
                  X.CurrentTime), 'the window does not take the keyboard', proc)
-            held = HOLD * (end == 'Escape held')
-            w.key('Escape', held) if isinstance(w, Native) else fake(d, X.KeyPress, 'Escape') or time.sleep(held)
+            held, esc = HOLD * (end == 'Escape held'), 'Escape'
+            w.key(esc, held) if isinstance(w, Native) else fake(d, X.KeyPress, esc) or time.sleep(held)
             assert proc.poll() is None, 'Escape quit before its release'
             w.typing.wait() if isinstance(w, Native) else fake(d, X.KeyRelease, 'Escape')
         poll(lambda: proc.poll() is not None, 'the program did not end')
