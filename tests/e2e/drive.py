@@ -428,8 +428,8 @@ def focus_other(opts, env, d):   # another window, a person's terminal say, clic
     other = subprocess.Popen('xmessage -g 1024x768 elsewhere'.split(), env=env, start_new_session=1)
     w = poll(lambda: find(d.screen().root, 'xmessage'), 'no xmessage', other)
     poll(lambda: keyboard(d, w) or fake(d, X.ButtonPress, w=w, x=500, y=300) or
-         fake(d, X.ButtonRelease) or opts.wm == 'none' and w.set_input_focus(1, 0) or not d.xtest
-         and subprocess.run(['xdotool', 'windowactivate', str(w.id)], env=env), 'no keys')
+         fake(d, X.ButtonRelease) or (opts.wm == 'none' or not d.xtest) and w.set_input_focus(1, 0),
+         'no keys')
     return other, w
 
 
