@@ -42,15 +42,17 @@ function enterFullscreen() {
 function ask() {
   return new Promise((resolve) => {
     const pressed = new Set();
+    let answered = false; // the dialog's own close event comes later, and must not say No
     const answer = (full) => {
       if (!dialog.open) return;
+      answered = true;
       dialog.close();
       if (full) enterFullscreen();
       setTimeout(() => resolve(full));   // once the answering event has gone by
     };
     const keyOf = (event) => (event.key.length === 1 ? event.key.toLowerCase() : event.key);
     dialog.addEventListener('cancel', (event) => event.preventDefault());
-    dialog.addEventListener('close', () => resolve(false)); // closed by the browser: No
+    dialog.addEventListener('close', () => answered || resolve(false)); // closed by the browser: No
     dialog.addEventListener('keydown', (event) => {
       const key = keyOf(event);
       if (FOCUS_KEYS.includes(key)) (document.activeElement === yes ? no : yes).focus();
