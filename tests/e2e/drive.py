@@ -52,10 +52,9 @@ BROWSER = ('--headless --no-sandbox --disable-gpu --disable-quic --no-first-run 
            '--window-size=799,599 --disable-background-networking --disable-component-update '
            '--disable-sync').split()
 ENDED = re.compile(r'zavit has ended \(status (\d+)\)\. Reload the page')   # the page's last words
-# A case: the image (and settings) zavit is started with, how the question is answered, what
-# must be seen, how it ends, its status and how its last line on stderr starts, and where it
-# runs: all (every manager, both builds; managers: not --windows), openbox (both builds), x11
-# (openbox), web (the page).
+# A case: the image (and settings) beside zavit, the question's answer, what must be seen, how it
+# ends, its status, how stderr's last line starts, and where: all (every manager, both builds;
+# managers: not --windows), openbox (both builds), x11 (openbox), web (the page).
 Row = collections.namedtuple('Row', 'image answer shows ends status says on',
                              defaults=('', '', 0, '', 'openbox'))
 FAILS = dict(answer='Return', status=1)   # a start-up failure, after the question
@@ -78,9 +77,9 @@ ROWS = [Row('sprite', 'Return', shows='sprites', ends='Escape held', on='all web
         Row('folder', **FAILS, says=LOAD),
         *[Row(bmp, **FAILS, says=LOAD, on='openbox web')
           for bmp in glob.glob(HERE + '/../images/*.bmp')],
-        # Odd, but within every limit; or the sprite as ImageMagick 6.9 writes it (palette_*: by
-        # convert, with BMP3: for v3; 1 bit: +dither -colors 2 -type Palette, v4: -monochrome;
-        # 4 bits: -type Palette; 8: -size 16x1 gradient: -append -type Palette -crop 16x16+0+0)
+        # Odd but within every limit, or the sprite as ImageMagick 6.9's convert writes it (BMP3:
+        # for v3; 1 bit: +dither -colors 2 -type Palette, v4: -monochrome; 4 bits: -type Palette;
+        # 8: -size 16x1 gradient: -append -type Palette -crop 16x16+0+0)
         *[Row(bmp, 'Return', shows='its own colours' + ', seen through' * ('/palette_' in bmp),
               ends='Escape', on='openbox web')
           for bmp in glob.glob(HERE + '/../images/good/*.bmp')],
