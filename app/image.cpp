@@ -37,6 +37,12 @@ static uint32_t read_le(const unsigned char *bytes, int count)
     return value;
 }
 
+// A row of pixels in the file, padded to whole 32-bit words.
+static int64_t row_bytes(const BmpShape &shape)
+{
+    return (shape.width * shape.bits + 31) / 32 * 4;
+}
+
 // The sizes from the file header and the info header, old or new; false when cut short.
 static bool read_shape(const unsigned char *header, size_t length, BmpShape &shape)
 {
@@ -105,7 +111,7 @@ const char *bmp_refusal(const unsigned char *header, size_t length, int64_t file
         return "BMP image is larger than a surface can hold";
     if (shape.compression == BI_RLE8 || shape.compression == BI_RLE4)
         return pitch * height > RLE_BYTES_MAX ? "compressed BMP image is too large" : NULL;
-    int64_t row = (width * shape.bits + 31) / 32 * 4;
+    int64_t row = row_bytes(shape);
     int64_t last_row = (width * shape.bits + 7) / 8;
     if (shape.data_offset + row * (height - 1) + last_row > file_size)
         return "BMP pixel data runs past the end of the file";
@@ -117,8 +123,7 @@ static const char *silent_refusal(const unsigned char *header, size_t length, in
 {
     BmpShape shape;
     if (read_shape(header, length, shape) &&
-        shape.data_offset + (shape.width * shape.bits + 31) / 32 * 4 * llabs(shape.height) >
-            file_size)
+        shape.data_offset + row_bytes(shape) * llabs(shape.height) > file_size)
         return "BMP's last row lacks the padding that this SDL needs";
     return "SDL's loader refused the BMP without saying why";
 }
