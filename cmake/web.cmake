@@ -30,3 +30,7 @@ target_link_options(zavit PRIVATE -Oz -sMALLOC=emmalloc -sASYNCIFY -sASYNCIFY_IM
 foreach(page_file ${ZAVIT_PAGE_FILES})
   configure_file(web/${page_file} ${ZAVIT_SITE}/${page_file} COPYONLY)
 endforeach()
+
+# The tab's icon, a file of the site's own: a strict host's policy refuses data: URLs.
+set(ZAVIT_PAGE_ICON zavit.png)
+configure_file(assets/zavit-48.png ${ZAVIT_SITE}/${ZAVIT_PAGE_ICON} COPYONLY)

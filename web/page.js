@@ -9,10 +9,12 @@ const SPRITE = 'zavit.bmp';  // a person's own image, beside this page
 const ESCAPE = 'Escape';
 const FOCUS_KEYS = ['Tab', 'ArrowLeft', 'ArrowRight', 'ArrowUp', 'ArrowDown'];
 const ANSWER_KEYS = ['y', 'n', ESCAPE, 'Enter', ' '];
+const EMPTY_MODULE = new Uint8Array([0, 0x61, 0x73, 0x6d, 1, 0, 0, 0]); // "\0asm", version 1
 
 const stage = document.getElementById('stage');
 const canvas = document.getElementById('canvas');
 const message = document.getElementById('message');
+const loading = document.getElementById('loading');
 const dialog = document.getElementById('question');
 const yes = document.getElementById('yes');
 const no = document.getElementById('no');
@@ -72,22 +74,27 @@ function ask() {
   });
 }
 
-// Whole pixels in full screen, centred at whole device pixels; 320 x 240 in the page, or
-// less where the screen is narrower. The size goes in properties of the page's own, since the
-// program clears the canvas's width and height when it sets its mode.
+// The canvas in the room it has: the screen in full screen, else the page above its lines.
+// A canvas pixel is a whole number of device pixels: the most that fit in full screen, the
+// nearest to one CSS pixel in the page; a fraction only where one device pixel does not fit.
+// Centred with its lines at whole device pixels. The size goes in properties of the page's own,
+// since the program clears the canvas's width and height when it sets its mode.
 function place() {
   const full = document.fullscreenElement === stage;
   const ratio = window.devicePixelRatio || 1;
-  const roomW = full ? stage.clientWidth : document.documentElement.clientWidth;
-  const roomH = full ? stage.clientHeight : SCREEN_H;
-  const whole = Math.floor(Math.min(roomW * ratio / SCREEN_W, roomH * ratio / SCREEN_H));
-  const scale = full ? Math.max(1, whole) / ratio : Math.min(1, roomW / SCREEN_W);
+  const roomW = stage.clientWidth;
+  const roomH = stage.clientHeight - (full ? 0 : message.offsetHeight);
+  const fits = Math.min(roomW * ratio / SCREEN_W, roomH * ratio / SCREEN_H);
+  const whole = Math.min(Math.floor(fits), full ? fits : Math.max(1, Math.round(ratio)));
+  const scale = (whole >= 1 ? whole : fits) / ratio; // CSS pixels a canvas pixel
   const snap = (length) => Math.floor(length * ratio) / ratio;
-  canvas.style.setProperty('--width', `${SCREEN_W * scale}px`);
-  canvas.style.setProperty('--height', `${SCREEN_H * scale}px`);
-  canvas.style.left = `${snap((roomW - SCREEN_W * scale) / 2)}px`;
-  canvas.style.top = full ? `${snap((roomH - SCREEN_H * scale) / 2)}px` : '0';
-  stage.style.height = full ? '' : `${SCREEN_H * scale}px`;
+  const top = snap((roomH - SCREEN_H * scale) / 2);
+  const set = (name, length) => document.documentElement.style.setProperty(name, `${length}px`);
+  set('--width', SCREEN_W * scale);
+  set('--height', SCREEN_H * scale);
+  set('--left', snap((roomW - SCREEN_W * scale) / 2));
+  set('--top', top);
+  set('--below', top + SCREEN_H * scale);
 }
 
 // The program measures the pointer from the canvas's box and truncates; the box is painted
@@ -101,6 +108,22 @@ function measureFromPaintedBox() {
     return new DOMRect(snap(box.left), snap(box.top), snap(box.right) - snap(box.left),
                        snap(box.bottom) - snap(box.top));
   };
+}
+
+// Chromium gives a mouse event's position in whole CSS pixels, and the program reads it there;
+// the pointer event just before has the fractions, which tell a canvas pixel that is not a
+// whole number of CSS pixels.
+function keepPointerFractions() {
+  let last = null; // the mouse's latest pointer event
+  for (const type of ['pointermove', 'pointerdown', 'pointerup'])
+    addEventListener(type, (event) => (last = event), true);
+  for (const type of ['mousemove', 'mousedown', 'mouseup']) {
+    addEventListener(type, (event) => {
+      const near = (a, b) => Math.abs(a - b) < 1;
+      if (!last || !near(last.pageX, event.pageX) || !near(last.pageY, event.pageY)) return;
+      Object.defineProperties(event, {pageX: {value: last.pageX}, pageY: {value: last.pageY}});
+    }, true);
+  }
 }
 
 // An Escape whose press the browser took to leave full screen is not the person's quit; under
@@ -117,7 +140,6 @@ function keepBrowsersEscape() {
   document.addEventListener('fullscreenchange', () => {
     if (!document.fullscreenElement && escapeHeld && !escapeLocked) escapeLeftFull = true;
     if (!document.fullscreenElement) escapeLocked = false;
-    place();
   });
 }
 
@@ -125,14 +147,22 @@ function keepBrowsersEscape() {
 function failed(why) {
   if (broken) return;
   broken = true;
+  loading.remove();
   if (document.body.dataset.status) say(`zavit stopped: ${why}`);
   else say(`zavit's files failed to load: ${why}.`);
+}
+
+// zavit cannot run here: the one line that says why, and nothing loads.
+function refuse(why) {
+  loading.remove();
+  say(why);
 }
 
 function ended(status) {
   if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
   if (navigator.keyboard && navigator.keyboard.unlock) navigator.keyboard.unlock();
   document.body.dataset.status = status;
+  loading.remove();
   console.log(`zavit exited with status ${status}`);
   say(`zavit has ended (status ${status}). Reload the page to start it again.`);
 }
@@ -154,6 +184,7 @@ function start() {
       if (document.body.dataset.status) say(text);
     },
     started: () => (document.body.dataset.status = 'running'),
+    drawing: () => loading.remove(), // nothing left under the canvas for the compositor to draw
     onExit: ended,
     onAbort: failed,
   };
@@ -169,11 +200,33 @@ function start() {
   document.body.append(program);
 }
 
+// A host's Content-Security-Policy may forbid compiling WebAssembly even where the browser can.
+function wasmAllowed() {
+  try {
+    new WebAssembly.Module(EMPTY_MODULE);
+    return true;
+  } catch (error) {
+    return false;
+  }
+}
+
+// The canvas is placed again whenever its room changes: the window, full screen, or a line.
+function placeOnChange() {
+  const room = new ResizeObserver(place);
+  room.observe(stage);
+  room.observe(message);
+  addEventListener('resize', place);
+  document.addEventListener('fullscreenchange', place); // the screen may be the page's size
+}
+
+placeOnChange();
 measureFromPaintedBox();
+keepPointerFractions();
 keepBrowsersEscape();
-addEventListener('resize', place);
-place();
-if (typeof WebAssembly !== 'object') say('This browser cannot run WebAssembly, which zavit needs.');
+if (typeof WebAssembly !== 'object')
+  refuse('This browser cannot run WebAssembly, which zavit needs.');
+else if (!wasmAllowed())
+  refuse("This site's policy does not allow WebAssembly, which zavit needs.");
 else if (location.protocol === 'file:') failed('a page opened straight from disk may not read ' +
                                              'zavit.wasm; serve its folder with a web server');
 else start();

@@ -33,12 +33,14 @@ struct Layout {
 
 static char error_text[ERROR_TEXT_MAX];
 
-// Puts the screen's pixels inside the rectangle on the canvas; one image kept over them.
+// Puts the screen's pixels inside the rectangle on the canvas; one image kept over them. The
+// page hears of the first.
 EM_JS(void, show_pixels, (const Uint8 *pixels, int width, int height, const SDL_Rect *rect), {
     let image = Module.screenImage;
     if (!image || image.data.buffer != HEAPU8.buffer || image.data.byteOffset != pixels) {
         const bytes = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
         image = Module.screenImage = new ImageData(bytes, width, height);
+        Module.drawing();
     }
     const at = rect >> 2;
     const context = Module.canvas.getContext('2d');

@@ -4,9 +4,9 @@ window manager, real keys and mouse (XTEST), windows found by name, pixels read 
 The --beside files (the program; for --windows zavit.exe and SDL.dll, run under Wine, standard
 error in stderr.txt there) go into each case's folder, where the command finds them.
 --classic: built on classic SDL 1.2. --web: the page in the command's folder, served on 127.0.0.1,
-in headless Chromium; input as DevTools events, pixels from screenshots, lines in the page."""
-import argparse, collections, contextlib, functools, glob, http.server, json, math, os, re, shlex
-import shutil, signal, struct, subprocess, sys, tempfile, threading, time, types
+in headless Chromium at --ratio; input as DevTools events, pixels from screenshots, lines in the page."""
+import argparse, base64, collections, contextlib, functools, glob, http.server, json, math, os, re
+import shlex, shutil, signal, struct, subprocess, sys, tempfile, threading, time, types
 from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
 from selenium import webdriver
@@ -51,6 +51,10 @@ WM_FILES = {'i3.conf': '# i3 config file (v4)\n', '.fluxbox/init': 'session.conf
 BROWSER = ('--headless --no-sandbox --disable-gpu --disable-quic --no-first-run '
            '--window-size=799,599 --disable-background-networking --disable-component-update '
            '--disable-sync').split()
+POLICIES = {'strict': "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'",   # a careful
+            'no-wasm': "default-src 'self'"}   # host's, for a page asked as ?csp=NAME; no WebAssembly
+HOST = '<style>* {{ margin: 0; border: 0 }}</style><iframe src={} width={} height={} allow=fullscreen>'
+NO_WASM = "This site's policy does not allow WebAssembly, which zavit needs."
 ENDED = re.compile(r'zavit has ended \(status (\d+)\)\. Reload the page')   # the page's last words
 # A case: the image (and settings) beside zavit, the question's answer, what must be seen, how it
 # ends, its status, how stderr's last line starts, and where: all (every manager, both builds;
@@ -58,8 +62,8 @@ ENDED = re.compile(r'zavit has ended \(status (\d+)\)\. Reload the page')   # th
 Row = collections.namedtuple('Row', 'image answer shows ends status says on',
                              defaults=('', '', 0, '', 'openbox'))
 FAILS = dict(answer='Return', status=1)   # a start-up failure, after the question
-ROWS = [Row('sprite', 'Return', shows='sprites', ends='Escape held', on='all web'),
-        Row('sprite', 'y', shows='full screen', ends='Escape', on='all web'),
+ROWS = [Row('sprite', 'Return', shows='sprites', ends='Escape held', on='all web web1.5'),
+        Row('sprite', 'y', shows='full screen', ends='Escape', on='all web web1.5'),
         Row('sprite', 'n', shows='window', ends='close request', on='all'),
         Row('sprite', 'Escape', shows='window', ends='Escape', on='all web'),
         Row('sprite', 'Return, xmessage focused', shows='window', ends='Escape', on='managers'),
@@ -71,7 +75,10 @@ ROWS = [Row('sprite', 'Return', shows='sprites', ends='Escape held', on='all web
         Row('sprite', 'n', shows='window', ends='Escape', on='web'),
         Row('sprite', 'Left space', shows='full screen', ends='Escape', on='web'),
         Row('sprite', 'tap Yes', shows='full screen', ends='Escape', on='web'),
-        Row('sprite', 'Return', shows='finger', ends='Escape', on='web'),
+        Row('sprite', 'Return', shows='finger', ends='Escape', on='web web1.5'),
+        Row('sprite csp=strict', 'Return', shows='sprites', ends='Escape', on='web'),
+        Row('sprite csp=no-wasm', '', says=NO_WASM, on='web'),
+        Row('sprite frame=320x240', 'Return', shows='sprites', ends='Escape', on='web web1.5'),
         Row('elsewhere', 'Return', shows='sprites', ends='Escape'),
         Row('own', **FAILS, says=LOAD + 'File is not a Windows BMP file'),
         Row('folder', **FAILS, says=LOAD),
@@ -481,19 +488,23 @@ def run_case(opts, session, folder, setting, answer, seen, end, status, last):
         other and stop(other)
 
 
+class Serve(http.server.SimpleHTTPRequestHandler):   # quietly; a page asked as ?csp=NAME under it
+    log_message = lambda *_: None
+    end_headers = lambda h: (csp := POLICIES.get(h.path.partition('?csp=')[2])) and h.send_header(
+        'Content-Security-Policy', csp) or http.server.SimpleHTTPRequestHandler.end_headers(h)
+
+
 @contextlib.contextmanager
-def page_session(opts, cases):   # headless Chromium, and the cases' folders served on 127.0.0.1
-    quiet = type('Quiet', (http.server.SimpleHTTPRequestHandler,), {'log_message': lambda *_: None})
-    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0),
-                                             functools.partial(quiet, directory=cases))
+def page_session(opts, cases):   # headless Chromium at --ratio, and the cases' folders on 127.0.0.1
+    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(Serve, directory=cases))
     threading.Thread(target=server.serve_forever, daemon=True).start()
     options = webdriver.ChromeOptions()
     options.binary_location = '/usr/bin/chromium'   # Debian's; newer selenium will not look
-    for flag in BROWSER + ['--user-data-dir=' + tempfile.mkdtemp(dir=cases)]:
+    for flag in BROWSER + [f'--force-device-scale-factor={opts.ratio}',
+                           '--user-data-dir=' + tempfile.mkdtemp(dir=cases)]:
         options.add_argument(flag)
     options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
-    service = Service('/usr/bin/chromedriver')
-    opts.browser = webdriver.Chrome(options=options, service=service)
+    opts.browser = webdriver.Chrome(options=options, service=Service('/usr/bin/chromedriver'))
     opts.site = f'http://127.0.0.1:{server.server_port}/'
     try:
         opts.browser.execute_cdp_cmd('Emulation.setTouchEmulationEnabled', {'enabled': True})
@@ -504,49 +515,68 @@ def page_session(opts, cases):   # headless Chromium, and the cases' folders ser
 
 
 def point(b, kind, x, y, finger=False):   # KIND 0 presses, 1 moves, 2 lets go at (X, Y) in the page
-    if finger:
-        return b.execute_cdp_cmd('Input.dispatchTouchEvent', {'type': ('touchStart', 'touchMove',
-                                 'touchEnd')[kind], 'touchPoints': [{'x': x, 'y': y}][:kind < 2]})
-    b.execute_cdp_cmd('Input.dispatchMouseEvent', {'type': ('mousePressed', 'mouseMoved',
-                      'mouseReleased')[kind], 'x': x, 'y': y, 'button': ('left', 'none')[kind == 1],
-                      'clickCount': 1})
+    b.execute_cdp_cmd(*('Input.dispatchTouchEvent', {'type': ('touchStart', 'touchMove', 'touchEnd')[
+        kind], 'touchPoints': [{'x': x, 'y': y}][:kind < 2]}) if finger else ('Input.dispatchMouseEvent',
+        {'type': ('mousePressed', 'mouseMoved', 'mouseReleased')[kind], 'x': x, 'y': y,
+         'button': ('left', 'none')[kind == 1], 'clickCount': 1}))
 
 
-def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the page, in Chromium
+def box(b, element='#canvas'):   # where ELEMENT is laid out in CSS px, by the browser's own measure
+    return b.execute_script('return Element.prototype.getBoundingClientRect.call(arguments[0])'
+                            '.toJSON()', b.find_element('css selector', element))
+
+
+def at(b, x, y, element='#canvas'):   # the point X, Y of the way across ELEMENT, in the page
+    return (lambda r: (r['x'] + x * r['width'], r['y'] + y * r['height']))(box(b, element))
+
+
+def placed(b):   # the whole canvas and its lines, under it, in the page's room
+    room, lines, c = box(b, 'html'), box(b, '#message'), box(b)
+    return c['x'] >= 0 <= c['y'] and c['right'] <= room['width'] and max(c['bottom'], lines['bottom']) \
+        <= room['height'] + 0.02 and (not lines['height'] or c['bottom'] <= lines['y'] + 0.02)
+
+
+def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # in Chromium; in a
+    image, *given = setting.split()   # frame=WxH of a page from another origin, under a host's csp=
+    frame, csp = (dict(a.split('=') for a in given).get(key, '') for key in ('frame', 'csp'))
+    page = f'{opts.site}{os.path.basename(folder)}/?csp={csp}'
     shutil.copytree(opts.command[0], folder, dirs_exist_ok=True)
-    if setting != 'none':
-        shutil.copy(setting if setting.endswith('.bmp') else SPRITE, folder + '/zavit.bmp')
+    if image != 'none':
+        shutil.copy(image if image.endswith('.bmp') else SPRITE, folder + '/zavit.bmp')
+    frame and open(folder + '/host.html', 'w').write(HOST.format(page, *frame.split('x')))
     b.get_log('browser')
-    b.get(opts.site + os.path.basename(folder) + '/')
-    question = poll(lambda: (q := b.find_element('id', 'question')).get_attribute('open') and q,
-                    'no question')
-    if answer.endswith('Yes'):   # the button's middle, with the mouse or a finger
-        r = b.find_element('id', 'yes').rect
-        for kind in (0, 2):
-            point(b, kind, r['x'] + r['width'] / 2, r['y'] + r['height'] / 2,
-                  answer.startswith('tap'))
+    b.get(page.replace('127.0.0.1', 'localhost').split('?')[0] + 'host.html' if frame else page)
+    frame and b.switch_to.frame(b.find_element('tag name', 'iframe'))
+    if not answer:   # refused at once, in one line, the question closed
+        return poll(lambda: said(opts, folder) == last and not b.find_element(
+            'id', 'question').get_attribute('open'), f'not just the line "{last}"')
+    question = poll(lambda: (q := b.find_element('id', 'question')).get_attribute('open') and b.
+                    find_element('id', 'loading').text and q, 'no question, or nothing says it loads')
+    for kind in (0, 2) * answer.endswith('Yes'):   # the button's middle, with the mouse or a finger
+        point(b, kind, *at(b, 0.5, 0.5, '#yes'), answer.startswith('tap'))
     for key in answer.split() * (not answer.endswith('Yes')):   # answered on release only
         ActionChains(b).key_down(getattr(Keys, key.upper(), key)).perform()
         time.sleep(HOLD)
         assert question.get_attribute('open'), f'answered on {key} down'
         assert b.title != 'ZAVIT' and not said(opts, folder), 'the program before the answer'
         ActionChains(b).key_up(getattr(Keys, key.upper(), key)).perform()
-    w, finger = b.find_element('id', 'canvas'), seen == 'finger'
-    at = lambda x, y: (w.rect['x'] + x + 0.5, w.rect['y'] + y + 0.5)   # a canvas pixel's middle
-    move = lambda x, y: point(b, 1, *at(x, y), finger)
-    if seen == 'full screen':   # scaled by whole pixels, only the sprite's colours, white and black
-        width, height = lambda: w.rect['width'], lambda: w.rect['height']
-        poll(lambda: width() % WINDOW[0] == height() % WINDOW[1] == 0 < width() - WINDOW[0] and
-             set(opts.sprite.values()) & set(pixels(w)), 'no sprites in full screen')
-        blurred = set(pixels(b)) - set(opts.sprite.values()) - {WHITE, BLACK}
-        assert not blurred and BLACK in set(pixels(b)), f'blurred: {len(blurred)} new colours'
-    elif seen:
-        assert (w.rect['width'], w.rect['height']) == WINDOW and b.title == 'ZAVIT', 'not windowed'
-        poll(lambda: len(set(pixels(w))) > 1, 'nothing drawn')
-        finger and point(b, 0, *at(160, 120), True)   # in the middle
-    if seen in ('sprites', 'finger'):
+    w, finger = types.SimpleNamespace(get_screenshot_as_png=lambda: base64.b64decode(b.execute_cdp_cmd(
+        'Page.captureScreenshot', {'clip': dict(box(b), scale=1)})['data'])), seen == 'finger'   # shown
+    device = lambda: [round(box(b)[side] * opts.ratio) for side in ('width', 'height')]
+    sharp = lambda: {*opts.sprite.values(), WHITE} >= set(pixels(w)) > {WHITE}   # drawn, not blurred
+    move = lambda x, y: point(b, 1, *at(b, (x + 0.5) / WINDOW[0], (y + 0.5) / WINDOW[1]), finger)
+    if seen == 'full screen':   # scaled by whole device pixels, black around
+        poll(lambda: (d := device())[0] % WINDOW[0] == d[1] % WINDOW[1] == 0 < d[0] - WINDOW[0] and
+             sharp() and BLACK in pixels(b), 'no sharp sprites in full screen')
+    elif seen:   # a canvas pixel as near one CSS pixel as the room allows, in whole device pixels
+        assert device() == [side * (1 if frame else max(1, round(opts.ratio))) for side in WINDOW] \
+            and placed(b) and (frame or b.title == 'ZAVIT'), 'not windowed'
+        poll(lambda: sharp() or 'own' in seen and len(set(pixels(w))) > 1, 'nothing drawn or blurred')
+        finger and point(b, 0, *at(b, 0.5, 0.5), True)   # in the middle
+    opts.zoom = device()[0] // WINDOW[0]
+    if seen in ('sprites', 'finger') or seen == 'full screen' and opts.ratio != 1:
         follow(opts, w, move)
-    check_image(opts, w, setting, seen, move)
+    check_image(opts, w, image, seen, move)
     finger and point(b, 2, 0, 0, True)
     if end:   # Escape, maybe held: only its release ends it
         ActionChains(b).key_down(Keys.ESCAPE).perform()
@@ -556,15 +586,17 @@ def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # the
     got = int(poll(lambda: ENDED.search(said(opts, folder)), 'the program did not end')[1])
     assert got == status, f'status {got}, not {status}'
     console = ' '.join(e['message'] for e in b.get_log('browser')).replace('\\"', '"')
-    assert any(line.startswith(last) for line in said(opts, folder).splitlines()) and \
-        last in console, f'no line "{last}..." in the page and on the console'
-    assert (w.rect['width'], w.rect['height']) == WINDOW and pixels(w) == pixels(w), 'not stopped'
+    assert any(line.startswith(last) for line in said(opts, folder).splitlines()) and last in \
+        console, f'no line "{last}..." in the page and on the console'
+    assert 'Content Security Policy' not in console, 'against the host\'s policy'
+    assert poll(lambda: placed(b), 'the canvas out of its room') and pixels(w) == pixels(w), \
+        'not stopped'
 
 
 def runs_here(opts, row):   # full screen is a window manager's to give; at 2x, a click on Yes too
     where, seen = row.on.replace('managers', 'all' * (not opts.windows)).split(), row.shows
-    if opts.web:
-        return 'web' in where
+    if opts.web:   # web1.5: at that device pixel ratio too
+        return ('web' if opts.ratio == 1 else f'web{opts.ratio:g}') in where
     here = 'all' in where or opts.wm == 'openbox' and ('openbox' in where or
                                                        'x11' in where and not opts.windows)
     return (here or opts.scale > 1 and row.answer == 'click Yes') and (opts.wm, seen) != ('none',
@@ -578,6 +610,7 @@ def main():
     parser.add_argument('--scale', type=int, default=1)
     parser.add_argument('--driver', help="SDL's video driver, where not the one it takes itself")
     [parser.add_argument(flag, action='store_true') for flag in ('--windows', '--classic', '--web')]
+    parser.add_argument('--ratio', type=float, default=1, help="the page's device pixel ratio")
     parser.add_argument('--first', type=int, help='run only the first FIRST cases')
     parser.add_argument('command', nargs='+')
     opts, failed = parser.parse_args(), 0

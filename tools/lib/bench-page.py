@@ -3,18 +3,40 @@
 frames and the time between them, CPU per frame of the renderer, the GPU process and the whole
 browser (/proc), navigation to the first frame after an answer given at once, the renderer's peak
 memory, the wasm heap, and every file's size, plain and gzipped; with PICTURE, a PNG of the page round the canvas after.
+Each run is made in software GL (as a machine without a usable GPU draws) and with the GPU
+turned off, beside a bare page that only puts 32 squares moving on white on a canvas every 20 ms:
+the floor that any page showing such a picture pays.
 Usage: bench-page.py SECONDS SITE_FOLDER [PICTURE]"""
-import functools, gzip, http.server, os, re, statistics, subprocess, sys, threading, time
+import functools, gzip, http.server, os, re, statistics, subprocess, sys, tempfile, threading, time
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.keys import Keys
 
-BROWSER = ('--headless --no-sandbox --disable-gpu --disable-quic --no-first-run --window-size=799,599 '
+BROWSER = ('--headless --no-sandbox --disable-quic --no-first-run --window-size=799,599 '
            '--disable-background-networking --disable-component-update --disable-sync').split()
+GL = {'software GL': ['--use-gl=angle', '--use-angle=swiftshader'], 'no GPU': ['--disable-gpu']}
 GAP_MS = 8        # canvas calls further apart than this begin a new frame
 MOVE_PAUSE = 0.05  # seconds between two pointer moves
 TICK_MS = 1000 / os.sysconf('SC_CLK_TCK')
+# The bare page: 32 squares of 16 x 16 bounce on white, drawn into one image put on a canvas.
+BARE_HTML = ('<!doctype html><title>bare</title><canvas width="320" height="240"></canvas>'
+             '<script src="bare.js"></script>')
+BARE_JS = '''
+const context = document.querySelector('canvas').getContext('2d', {desynchronized: true});
+const image = context.createImageData(320, 240), pixels = new Uint32Array(image.data.buffer);
+const squares = Array.from({length: 32}, (_, i) => [i * 37 % 304, i * 53 % 224, 1 + i % 3, 2 - i % 2]);
+setInterval(() => {
+  pixels.fill(0xffffffff);
+  for (const s of squares) {
+    for (const axis of [0, 1]) {
+      s[axis] += s[axis + 2];
+      if (s[axis] < 0 || s[axis] > (axis ? 224 : 304)) s[axis + 2] = -s[axis + 2];
+    }
+    for (let y = 0; y < 16; y++) pixels.fill(0xff2050c0, (s[1] + y) * 320 + s[0], (s[1] + y) * 320 + s[0] + 16);
+  }
+  context.putImageData(image, 0, 0);
+}, 20);'''
 MARGIN = 40        # CSS pixels of the page kept round the canvas in the picture
 GATHER = 3         # seconds the swarm gets to gather round the pointer before the picture
 # Watches the canvas from outside the program: a frame is a burst of 2D calls; the wasm memory.
@@ -63,24 +85,41 @@ def peak_kb(pid):
 
 def main():
     seconds, site = float(sys.argv[1]), os.path.abspath(sys.argv[2])
+    root = tempfile.mkdtemp(prefix='zavit-bench-page-')   # zavit/ the site, bare/ the bare page
+    os.symlink(site, root + '/zavit')
+    os.mkdir(root + '/bare')
+    open(root + '/bare/index.html', 'w').write(BARE_HTML)
+    open(root + '/bare/bare.js', 'w').write(BARE_JS)
     server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(type(
         'Quiet', (http.server.SimpleHTTPRequestHandler,), {'log_message': lambda *_: None}),
-        directory=site))
+        directory=root))
     threading.Thread(target=server.serve_forever, daemon=True).start()
+    try:
+        for gl, flags in GL.items():
+            for page in ('zavit', 'bare'):
+                print(f'--- {page}, {gl}')
+                run(f'http://127.0.0.1:{server.server_port}/{page}/', seconds, flags,
+                    page == 'zavit' and len(sys.argv) > 3 and gl == 'no GPU' and sys.argv[3])
+    finally:
+        server.shutdown()
+    sizes(site)
+
+
+def run(url, seconds, flags, picture_path):   # one page in one browser: its figures
     options = webdriver.ChromeOptions()
     options.binary_location = '/usr/bin/chromium'   # Debian's; newer selenium will not look
-    for flag in BROWSER + ['--user-data-dir=/tmp/zavit-bench-page-%d' % os.getpid()]:
+    for flag in BROWSER + flags + ['--user-data-dir=/tmp/zavit-bench-page-%d' % os.getpid()]:
         options.add_argument(flag)
     b = webdriver.Chrome(options=options, service=Service('/usr/bin/chromedriver'))
     try:
         b.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {'source': PROBE})
-        b.get(f'http://127.0.0.1:{server.server_port}/')
+        b.get(url)
         ActionChains(b).send_keys(Keys.RETURN).perform()   # the answer at once
         end = time.monotonic() + 10
         while not b.execute_script('return window.__frames.length') and time.monotonic() < end:
             time.sleep(0.01)
         time.sleep(1)   # past start-up
-        rect = b.find_element('id', 'canvas').rect
+        rect = b.find_element('tag name', 'canvas').rect
         before, start = processes(b.service.process.pid), b.execute_script('return performance.now()')
         for k in range(int(seconds / MOVE_PAUSE)):   # the same wandering path as the desktop's
             x, y = (k * 13) % 640, (k * 7) % 480
@@ -96,12 +135,10 @@ def main():
         renderer = max((p for p in after if after[p][0] == 'renderer'),
                        key=lambda p: after[p][1] - before.get(p, ('', 0))[1])
         print(f'renderer peak memory (VmHWM): {peak_kb(renderer) / 1024:.1f} MB')
-        if len(sys.argv) > 3:
-            picture(b, rect, sys.argv[3])
+        if picture_path:
+            picture(b, rect, picture_path)
     finally:
         b.quit()
-        server.shutdown()
-    sizes(site)
 
 
 def report(frames, calls, heap, before, after, start, stop, marks):   # the page's figures
