@@ -423,12 +423,14 @@ def mover(opts, d, w):   # the mouse to (X, Y) in W
     return getattr(w, 'move', lambda x, y: fake(d, None, w=w, x=x * opts.zoom, y=y * opts.zoom))
 
 
-def focus_other(opts, env, d):   # another window, a person's terminal say, clicked: it has the keys
+def focus_other(opts, env, d):   # another window, a person's terminal say, clicked or chosen in a
     other = subprocess.Popen('xmessage -g 1024x768 elsewhere'.split(), env=env, start_new_session=1)
-    w = poll(lambda: find(d.screen().root, 'xmessage'), 'no xmessage', other)
+    w = poll(lambda: find(d.screen().root, 'xmessage'), 'no xmessage', other)   # taskbar: it has the keys
+    chosen = protocol.event.ClientMessage(window=w, client_type=d.get_atom('_NET_ACTIVE_WINDOW'),
+                                          data=(32, [2, 0, 0, 0, 0]))   # mutter 50 took no click
     poll(lambda: keyboard(d, w) or fake(d, X.ButtonPress, w=w, x=500, y=300) or
-         fake(d, X.ButtonRelease) or (opts.wm == 'none' or not d.xtest) and w.set_input_focus(1, 0),
-         'no keys')
+         fake(d, X.ButtonRelease) or d.screen().root.send_event(chosen, X.SubstructureRedirectMask)
+         or (opts.wm == 'none' or not d.xtest) and w.set_input_focus(1, 0), 'no keys')
     return other, w
 
 
