@@ -104,8 +104,10 @@ static void output_mode(void *, wl_output *, uint32_t, int32_t, int32_t, int32_t
 {
 }
 
-static void output_done(void *, wl_output *)
+// All that the output tells at binding has come: zavit keeps only its scale.
+static void output_done(void *, wl_output *output)
 {
+    wl_output_destroy(output);
 }
 
 static void output_scaled(void *, wl_output *, int32_t factor)
@@ -132,15 +134,17 @@ static void global_removed(void *, wl_registry *, uint32_t)
 static const wl_registry_listener REGISTRY_LISTENER = {global_added, global_removed};
 
 // The compositor's scale for its outputs, which SDL's Wayland window does not take itself:
-// two round trips, one for the outputs and one for what they tell.
+// two round trips, one for the outputs and one for what they tell, each let go once told.
 static int wayland_scale()
 {
     wl_display *display = wl_display_connect(NULL);
     if (!display)
         return 1;
-    wl_registry_add_listener(wl_display_get_registry(display), &REGISTRY_LISTENER, NULL);
+    wl_registry *registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &REGISTRY_LISTENER, NULL);
     wl_display_roundtrip(display);
     wl_display_roundtrip(display);
+    wl_registry_destroy(registry);
     wl_display_disconnect(display);
     return output_scale;
 }
