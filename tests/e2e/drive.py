@@ -5,7 +5,7 @@ The --beside files (the program; for --windows zavit.exe and SDL.dll, run under 
 error in stderr.txt there) go into each case's folder, where the command finds them.
 --classic: built on classic SDL 1.2. --web: the page in the command's folder, served on 127.0.0.1,
 in headless Chromium at --ratio; input as DevTools events, pixels from screenshots, lines in the page."""
-import argparse, base64, collections, contextlib, functools, glob, http.server, json, math, os, re
+import argparse, collections, contextlib, functools, glob, http.server, json, math, os, re
 import shlex, shutil, signal, struct, subprocess, sys, tempfile, threading, time, types
 from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
@@ -562,8 +562,10 @@ def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # in 
         assert question.get_attribute('open'), f'answered on {key} down'
         assert b.title != 'ZAVIT' and not said(opts, folder), 'the program before the answer'
         ActionChains(b).key_up(getattr(Keys, key.upper(), key)).perform()
-    w, finger = types.SimpleNamespace(get_screenshot_as_png=lambda: base64.b64decode(b.execute_cdp_cmd(
-        'Page.captureScreenshot', {'clip': dict(box(b), scale=1)})['data'])), seen == 'finger'   # shown
+    crop = lambda r: '{}x{}+{}+{}'.format(*(round(r[k] * opts.ratio) for k in ('width', 'height', 'x', 'y')))
+    shown = lambda: subprocess.run(['convert', 'png:-', '-crop', crop(box(b)), 'png:-'], input=b.  # the canvas
+                                   get_screenshot_as_png(), stdout=subprocess.PIPE).stdout   # cut from the page:
+    w, finger = types.SimpleNamespace(get_screenshot_as_png=shown), seen == 'finger'   # Chromium 150 clips short
     device = lambda: [round(box(b)[side] * opts.ratio) for side in ('width', 'height')]
     sharp = lambda: {*opts.sprite.values(), WHITE} >= set(pixels(w)) > {WHITE}   # drawn, not blurred
     move = lambda x, y: point(b, 1, *at(b, (x + 0.5) / WINDOW[0], (y + 0.5) / WINDOW[1]), finger)
