@@ -238,8 +238,8 @@ def close(w):   # a close request, as a window manager sends it
 def pixels(w):   # every pixel of W as stored, or of a page or its element as shown: B, G, R
     if not hasattr(w, 'get_image'):
         png = getattr(w, 'screenshot_as_png', None) or w.get_screenshot_as_png()
-        shot = subprocess.run(['convert', 'png:-', 'bgr:-'], input=png,
-                              stdout=subprocess.PIPE).stdout
+        shot = subprocess.run(['convert', 'png:-', '-depth', '8', 'bgr:-'], input=png,   # ImageMagick 7
+                              stdout=subprocess.PIPE).stdout   # gave a few colours' PNG 4 bits a channel
         return [shot[i:i + 3] for i in range(0, len(shot), 3)]
     shot = w.get_image(0, 0, *size(w), X.ZPixmap, 0xffffffff).data
     return [shot[i:i + 3] for i in range(0, len(shot), 4)]
