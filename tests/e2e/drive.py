@@ -238,8 +238,9 @@ def close(w):   # a close request, as a window manager sends it
 def pixels(w):   # every pixel of W as stored, or of a page or its element as shown: B, G, R
     if not hasattr(w, 'get_image'):
         png = getattr(w, 'screenshot_as_png', None) or w.get_screenshot_as_png()
-        shot = subprocess.run(['convert', 'png:-', '-depth', '8', 'bgr:-'], input=png,   # ImageMagick 7
-                              stdout=subprocess.PIPE).stdout   # gave a few colours' PNG 4 bits a channel
+        cut = ['-crop', w.cut()] if hasattr(w, 'cut') else []   # a page's element, in device pixels
+        shot = subprocess.run(['convert', 'png:-', *cut, '-depth', '8', 'bgr:-'], input=png,   # 8 bits, as
+                              stdout=subprocess.PIPE).stdout   # ImageMagick 7 gave a few colours 4
         return [shot[i:i + 3] for i in range(0, len(shot), 3)]
     shot = w.get_image(0, 0, *size(w), X.ZPixmap, 0xffffffff).data
     return [shot[i:i + 3] for i in range(0, len(shot), 4)]
@@ -563,9 +564,9 @@ def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # in 
         assert b.title != 'ZAVIT' and not said(opts, folder), 'the program before the answer'
         ActionChains(b).key_up(getattr(Keys, key.upper(), key)).perform()
     crop = lambda r: '{}x{}+{}+{}'.format(*(round(r[k] * opts.ratio) for k in ('width', 'height', 'x', 'y')))
-    shown = lambda: subprocess.run(['convert', 'png:-', '-crop', crop(box(b)), 'png:-'], input=b.  # the canvas
-                                   get_screenshot_as_png(), stdout=subprocess.PIPE).stdout   # cut from the page:
-    w, finger = types.SimpleNamespace(get_screenshot_as_png=shown), seen == 'finger'   # Chromium 150 clips short
+    cut = lambda: crop(box(b))
+    w, finger = types.SimpleNamespace(get_screenshot_as_png=b.get_screenshot_as_png, cut=cut), \
+        seen == 'finger'   # the canvas cut from the page's screenshot: Chromium 150 clips a pixel short
     device = lambda: [round(box(b)[side] * opts.ratio) for side in ('width', 'height')]
     sharp = lambda: {*opts.sprite.values(), WHITE} >= set(pixels(w)) > {WHITE}   # drawn, not blurred
     move = lambda x, y: point(b, 1, *at(b, (x + 0.5) / WINDOW[0], (y + 0.5) / WINDOW[1]), finger)
