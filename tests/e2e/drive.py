@@ -41,7 +41,8 @@ OWN_X = ('mount --make-rprivate / 2>/dev/null; mount -t proc proc /proc && '
          'mkdir -p /tmp/.X11-unix && mount -t tmpfs tmpfs /tmp/.X11-unix -o mode=1777 && "$@"; '
          's=$? && cd /tmp/.X11-unix && for x in X*; do [ -S "$x" ] && rm -f "../.$x-lock"; done; '
          'exit $s')
-WMS.update({wm: 'dbus-run-session -- ' * (wm != 'kwin') + WAYLAND[wm] for wm in WAYLAND})   # a bus each
+DRIVEN = ['kwin', 'mutter' * SDL3]   # compositors that draw SDL's window and are driven over D-Bus
+WMS.update({wm: 'dbus-run-session -- ' * (wm not in DRIVEN) + WAYLAND[wm] for wm in WAYLAND})   # a bus each
 WM_FILES = {'i3.conf': '# i3 config file (v4)\n', '.fluxbox/init': 'session.configVersion: 13\n',
             '.fluxbox/overlay': 'background: none\n',   # no wallpaper helper left behind
             'sway.conf': 'xwayland enable\noutput HEADLESS-1 resolution 1024x768 scale {}\n'
@@ -176,19 +177,24 @@ class Native:   # a window the compositor draws itself, SDL's Wayland driver's: 
     set_input_focus = lambda s, *_: s.run('swaymsg', f'[con_id={s.id}] focus')
 
 
-class Kwin(Native):   # kwin's: found, focused and closed through its scripting (over D-Bus); its
-    pointed = True   # screen an X window (its X11 backend), read and typed and pointed into (XTEST)
-    on_screen = lambda s, *command: s.run('env', 'DISPLAY=' + s.env['HOST_DISPLAY'], *command)
-
+class Driven(Native):   # kwin's or mutter's, seen in its whole screen, given a key's PRESS and a
+    pointed, step = True, 3   # pointer's place (POINT, in pixels of the screen) through the compositor
     def key(s, key, held):   # KEY down (returns then), up at s.typing.wait()
-        s.on_screen('xdotool', 'keydown', key) and time.sleep(held)
-        s.typing = types.SimpleNamespace(wait=lambda: s.on_screen('xdotool', 'keyup', key))
+        s.press(key, 1) or time.sleep(held)
+        s.typing = types.SimpleNamespace(wait=lambda: s.press(key, 0))
 
-    move = lambda s, x, y: (n := native(s.env, s.zoom)) and s.on_screen(   # into pixel (X, Y), where
-        'xdotool', 'mousemove', *(str(math.ceil((a + b) * s.zoom)) for a, b in ((n.x, x), (n.y, y))))
-    screenshot_as_png = property(lambda s: s.on_screen('import', '-window', 'root', '-crop', (   # kwin
-        f'{s.wide * s.zoom}x{s.high * s.zoom}+{round(s.x * s.zoom)}+{round(s.y * s.zoom)}'), 'png24:-'))
-    close = lambda s: kwin(s.env, 'w.closeWindow()')   # may place it at a fraction
+    def get_image(s, x, y, wide, high, *_):   # those pixels of the window, as the screen shows them
+        shot, left, top, w = screen(s.env), round(s.x * s.zoom) + x, round(s.y * s.zoom) + y, 1024 * s.zoom
+        return types.SimpleNamespace(data=b''.join(shot[((top + r) * w + left) * 3:][:wide * 3] for r in range(high)))
+
+    move = lambda s, x, y: (n := native(s.env, s.zoom)) and s.point((n.x + x) * s.zoom, (n.y + y) * s.zoom)
+
+
+class Kwin(Driven):   # kwin's: found, focused and closed through its scripting; its screen an X window
+    xdo = lambda s, *a: s.run('env', 'DISPLAY=' + s.env['HOST_DISPLAY'], 'xdotool', *a)   # (its X11
+    press = lambda s, key, down: s.xdo(('keyup', 'keydown')[down], key)   # backend), XTEST there; the
+    point = lambda s, x, y: s.xdo('mousemove', str(math.ceil(x)), str(math.ceil(y)))   # pixel meant,
+    close = lambda s: kwin(s.env, 'w.closeWindow()')   # where kwin places the window at a fraction
     set_input_focus = lambda s, *_: kwin(s.env, 'workspace.activeWindow = w')
 
 
@@ -204,14 +210,46 @@ def kwin(env, act=''):   # each window named ZAVIT as kwin's scripting finds it,
     return call(env, 'org.kde.KWin', '/Scripting', k + 'unloadScript', 's', token) and found[0]
 
 
+class Mutter(Driven):   # mutter's: its screen through its ScreenCast (PipeWire), keys and pointer
+    press = lambda s, key, down: REMOTE['send'](   # through its RemoteDesktop, over D-Bus. Mutter
+        'NotifyKeyboardKeysym', 'ub', XK.string_to_keysym(key), down)   # tells no title or focus
+    point = lambda s, x, y: REMOTE['send']('NotifyPointerMotionAbsolute', 'sdd', REMOTE['stream'], x, y)
+    close = lambda s: [s.press(*k) for k in (('Alt_L', 1), ('F4', 1), ('F4', 0), ('Alt_L', 0))]
+
+
 bus = functools.cache(lambda address: __import__('dbus').bus.BusConnection(address))
 call = lambda env, who, path, method, sig='', *a: bus(env['DBUS_SESSION_BUS_ADDRESS']).call_blocking(
     who, path, *method.rsplit('.', 1), sig, a)   # METHOD (its interface's name first) of WHO's PATH
+REMOTE = {}   # mutter's remote desktop session: its input, and the screen cast of its monitor
+
+
+def remote(env, m='org.gnome.Mutter.'):   # a remote desktop session of mutter's, with its monitor cast
+    mutter = lambda path, method, *a: call(env, m + 'ScreenCast', path, m + method, *a)
+    send = lambda method, *a: mutter(rd, 'RemoteDesktop.Session.' + method, *a)
+    sc = mutter('/org/gnome/Mutter/ScreenCast', 'ScreenCast.CreateSession', 'a{sv}', {'remote-desktop-session-id':
+                call(env, m + 'ScreenCast', rd := mutter('/org/gnome/Mutter/RemoteDesktop', 'RemoteDesktop.CreateSession'),
+                     'org.freedesktop.DBus.Properties.Get', 'ss', m + 'RemoteDesktop.Session', 'SessionId')})
+    stream = mutter(sc, 'ScreenCast.Session.RecordMonitor', 'sa{sv}', '', {})
+    [send(*a) for a in (['Start'], *(['NotifyKeyboardKeysym', 'ub', 0xffe1, k] for k in (1, 0)))]   # a key
+    return dict(stream=stream, send=send)   # thrown away: the first is lost
+
+
+def screen(env):   # kwin's (its X window) or mutter's (its screen cast): B, G, R
+    return subprocess.run(['env', 'DISPLAY=' + env['HOST_DISPLAY'], 'import', '-window', 'root', '-depth', '8', 'bgr:-']
+                          if env['HOST_DISPLAY'] else 'gst-launch-1.0 -q pipewiresrc target-object=mutter '
+                          'num-buffers=1 ! videoconvert ! video/x-raw,format=BGR ! fdsink'.split(), env=env,
+                          stdout=subprocess.PIPE).stdout
 
 
 def native(env, scale):   # the window named ZAVIT that the compositor draws itself, if there is one
     if env.get('HOST_DISPLAY'):
         return next((Kwin(env, scale, *w) for w in kwin(env)), None)
+    if REMOTE:   # the white on mutter's screen, or all of it when black or white at its corner
+        lines = {y: (r.find(b'\xff') // 3, r.rfind(b'\xff') // 3) for y in range(768)
+                 if b'\xff' in (r := (shot := shot if y else screen(env))[y * 3072:(y + 1) * 3072])}
+        x, full = min([a for a, _ in lines.values()] or [0]), shot[:3] in (BLACK, WHITE)
+        return lines and Mutter(env, scale, *(0, 0, 1024, 768) if full else (x, min(lines), max(
+            b for _, b in lines.values()) - x + 1, max(lines) - min(lines) + 1), True, full) or None
     nodes = [json.loads(subprocess.run(['swaymsg', '-t', 'get_tree'], env=env, stdout=subprocess.PIPE)
                         .stdout)] if 'SWAYSOCK' in env else []
     while nodes:
@@ -243,7 +281,7 @@ def pixels(w):   # every pixel of W as stored, or of a page or its element as sh
                               stdout=subprocess.PIPE).stdout   # ImageMagick 7 gave a few colours 4
         return [shot[i:i + 3] for i in range(0, len(shot), 3)]
     shot = w.get_image(0, 0, *size(w), X.ZPixmap, 0xffffffff).data
-    return [shot[i:i + 3] for i in range(0, len(shot), 4)]
+    return [shot[i:i + 3] for i in range(0, len(shot), getattr(w, 'step', 4))]
 
 
 def centred(d):   # the middle 320 x 240 pixels of the screen, if it is black around them
@@ -293,9 +331,11 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
         env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=home)
         shutil.copy(shutil.which('kwin_wayland') or '/', home) if wm == 'kwin' else None
         os.chown(home, 65534, -1) if wm == 'sway' else None
-        wm == 'kwin' and env.update(   # kwin's session bus, for us too
+        wm in DRIVEN and env.update(   # the compositor's session bus, for us too
             DBUS_SESSION_BUS_ADDRESS=first('dbus-daemon --session --nofork --print-address'))
         env['HOST_DISPLAY'] = host = SDL3 and wm == 'kwin' and ':' + xvfb(f'{1024 * scale}x{768 * scale}') or ''
+        for command in ['pipewire', 'wireplumber'] * (wm == 'mutter' and SDL3):   # for its screen casts
+            spawn(command, env=env) and poll(lambda: os.path.exists(home + '/pipewire-0'), 'no PipeWire')
         manager = wm in WAYLAND and spawn(WMS[wm].format(scale, host), cwd=home, env=env, stdout=open(
             home + '/log', 'w'), stderr=subprocess.STDOUT)   # its messages kept
         number = manager and poll(lambda: min(set(os.listdir('/tmp/.X11-unix')) - {'X' + host[1:]}, key=lambda
@@ -306,6 +346,7 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
             with contextlib.suppress(error.DisplayError):
                 return display.Display(':' + number)
         env['DISPLAY'], d = ':' + number, poll(connect, 'no X')
+        REMOTE.clear() or wm == 'mutter' and SDL3 and REMOTE.update(poll(lambda: remote(env), 'no mutter'))
         for key, path in ('WAYLAND_DISPLAY', '/wayland-?'), ('SWAYSOCK', '/sway-ipc.*'):
             env.update({key: os.path.basename(p) if key[0] == 'W' else p for p in glob.glob(home + path)})
         subprocess.run(['xrdb', '-merge'], input=b'Xft.dpi: 192\n', env=env) if wm == 'kwin' and \
@@ -425,7 +466,7 @@ def mover(opts, d, w):   # the mouse to (X, Y) in W
 
 
 def focus_other(opts, env, d):   # another window, a person's terminal say, clicked or chosen in a
-    other = subprocess.Popen('xmessage -g 1024x768 elsewhere'.split(), env=env, start_new_session=1)
+    other = subprocess.Popen('xmessage -bg gray -g 1024x768 elsewhere'.split(), env=env, start_new_session=1)
     w = poll(lambda: find(d.screen().root, 'xmessage'), 'no xmessage', other)   # taskbar: it has the keys
     chosen = protocol.event.ClientMessage(window=w, client_type=d.get_atom('_NET_ACTIVE_WINDOW'),
                                           data=(32, [2, 0, 0, 0, 0]))   # mutter 50 took no click
@@ -634,9 +675,6 @@ def main():
                    dict(os.environ, ZAVIT_OWN_X='1'))
     if opts.driver == 'wayland' and not SDL3:   # SDL 2's Wayland window, without libdecor, is
         return print('skipped: SDL on Wayland, driven where SDL 3 is beneath') or 77   # untitled
-    if SDL3 and opts.wm == 'mutter' and not opts.driver:   # mutter's native window, seen through
-        print('SDL would take Wayland under mutter: these rows run on its X11 driver')   # PipeWire,
-        os.environ.update(SDL_VIDEODRIVER='x11')   # costs more test lines than are left
     with tempfile.TemporaryDirectory() as cases, (page_session(opts, cases) if opts.web else
                                                    x_session(opts.wm, opts.windows, opts.scale)) as session:
         for row in rows:   # a failed row runs again: a headless compositor's input can go astray
