@@ -179,11 +179,13 @@ static bool has_render_node()
 // SDL's Wayland window has no framebuffer of its own: it presents through a renderer's
 // texture (OpenGL), in Mesa's software OpenGL where there is no GPU, on one thread, which costs
 // a picture this small less CPU than many. Its window is counted in the output's pixels, so at
-// a scale of 2 sdl12-compat doubles it, by whole pixels.
+// a scale of 2 sdl12-compat doubles it. The texture is drawn by whole pixels at every scale:
+// unscaled they look the same as smoothed ones, and software OpenGL samples them for less.
 static void choose_for_wayland(bool fullscreen)
 {
-    if (fullscreen || scale_window(wayland_scale()))
-        setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
+    if (!fullscreen)
+        scale_window(wayland_scale());
+    setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
     setenv("SDL_FRAMEBUFFER_ACCELERATION", "1", 0);
     if (has_render_node())
         return;
