@@ -33,7 +33,7 @@ WAYLAND = {'mutter': 'mutter --wayland --headless --virtual-monitor 1024x768',  
            'kwin': './kwin_wayland --xwayland --width 1024 --height 768 --scale {} '
                    + ('--x11-display {}' if SDL3 else '--virtual'),   # its screen in an X window
            'sway': 'setpriv --reuid 65534 --regid 65534 --clear-groups '
-                   'env WLR_BACKENDS=headless sway -c sway.conf'}
+                   'env WLR_BACKENDS={2} DISPLAY={1} sway -c sway.conf'}
 # sway 1.7 refuses root; kwin is copied without its file capabilities. Each compositor runs in
 # namespaces of its own: its network for XWayland's abstract sockets, its /proc, its X sockets;
 # the locks its X server leaves in the shared /tmp are removed after it.
@@ -45,7 +45,7 @@ DRIVEN = ['kwin', 'mutter' * SDL3]   # compositors that draw SDL's window and ar
 WMS.update({wm: 'dbus-run-session -- ' * (wm not in DRIVEN) + WAYLAND[wm] for wm in WAYLAND})   # a bus each
 WM_FILES = {'i3.conf': '# i3 config file (v4)\n', '.fluxbox/init': 'session.configVersion: 13\n',
             '.fluxbox/overlay': 'background: none\n',   # no wallpaper helper left behind
-            'sway.conf': 'xwayland enable\noutput HEADLESS-1 resolution 1024x768 scale {}\n'
+            'sway.conf': 'xwayland enable\noutput * resolution 1024x768 scale {}\n'
                          'exec xhost +si:localuser:root >/dev/null\n',   # kwin 6 scales by this alone:
             '.config/kwinoutputconfig.json' * SDL3: '[{{"name": "outputs", "data": [{{"connectorName": '
             '"X11-0", "scale": {}}}]}}, {{"name": "setups", "data": []}}]'}
@@ -152,10 +152,10 @@ def fake(d, kind, key='', w=None, x=0, y=0):   # KEY, or the mouse to (X, Y) in 
 
 
 class Native:   # a window the compositor draws itself, SDL's Wayland driver's: found, seen and
-    pointed = False   # driven through the compositor alone. sway: its tree, grim, wlrctl and wtype
-    def __init__(s, env, scale, x, y, wide, high, focused, full, id=0):   # for wlroots' virtual input
+    def __init__(s, env, scale, x, y, wide, high, focused, full, id=0):   # driven through the
         s.env, s.zoom, s.x, s.y, s.wide, s.high, s.focused, s.full, s.id = env, scale, x, y, wide, \
-            high, focused, full, id
+            high, focused, full, id   # compositor. sway's: its tree, grim, wtype, and the pointer
+        # in the X screen it shows in, as wlroots' virtual pointer lasts one command alone
         s.get_geometry = lambda: types.SimpleNamespace(width=s.wide * scale, height=s.high * scale)
 
     def run(s, *command):
@@ -166,11 +166,9 @@ class Native:   # a window the compositor draws itself, SDL's Wayland driver's: 
             ['wtype', '-s', '200', '-P', key, '-s', str(int(held * 1000) + 400), '-p', key], env=s.env)
         time.sleep(held + 0.4)
 
-    def move(s, x, y):   # sway's seat cursor moves unseen by the window; a virtual pointer's step in
-        n = native(s.env, s.zoom)
-        s.run('swaymsg', 'seat', '-', 'cursor', 'set', str(n.x + x - 1), str(n.y + y - 1))
-        s.run('wlrctl', 'pointer', 'move', '1', '1')   # wlroots' protocol then tells it
-
+    xdo = lambda s, *a: s.run('env', 'DISPLAY=' + s.env['HOST_DISPLAY'], 'xdotool', *a)   # of its X11
+    point = lambda s, x, y: s.xdo('mousemove', str(math.ceil(x)), str(math.ceil(y)))   # backend, XTEST
+    move = lambda s, x, y: (n := native(s.env, s.zoom)) and s.point((n.x + x) * s.zoom, (n.y + y) * s.zoom)
     screenshot_as_png = property(lambda s: (n := native(s.env, s.zoom)) and s.run(
         'grim', '-g', f'{n.x},{n.y} {n.wide}x{n.high}', '-'))
     close = lambda s: s.run('swaymsg', f'[con_id={s.id}] kill')
@@ -178,7 +176,7 @@ class Native:   # a window the compositor draws itself, SDL's Wayland driver's: 
 
 
 class Driven(Native):   # kwin's or mutter's, seen in its whole screen, given a key's PRESS and a
-    pointed, step = True, 3   # pointer's place (POINT, in pixels of the screen) through the compositor
+    step = 3   # pointer's place (POINT, in pixels of the screen) through the compositor
     def key(s, key, held):   # KEY down (returns then), up at s.typing.wait()
         s.press(key, 1) or time.sleep(held)
         s.typing = types.SimpleNamespace(wait=lambda: s.press(key, 0))
@@ -187,14 +185,10 @@ class Driven(Native):   # kwin's or mutter's, seen in its whole screen, given a 
         shot, left, top, w = screen(s.env), round(s.x * s.zoom) + x, round(s.y * s.zoom) + y, 1024 * s.zoom
         return types.SimpleNamespace(data=b''.join(shot[((top + r) * w + left) * 3:][:wide * 3] for r in range(high)))
 
-    move = lambda s, x, y: (n := native(s.env, s.zoom)) and s.point((n.x + x) * s.zoom, (n.y + y) * s.zoom)
-
 
 class Kwin(Driven):   # kwin's: found, focused and closed through its scripting; its screen an X window
-    xdo = lambda s, *a: s.run('env', 'DISPLAY=' + s.env['HOST_DISPLAY'], 'xdotool', *a)   # (its X11
-    press = lambda s, key, down: s.xdo(('keyup', 'keydown')[down], key)   # backend), XTEST there; the
-    point = lambda s, x, y: s.xdo('mousemove', str(math.ceil(x)), str(math.ceil(y)))   # pixel meant,
-    close = lambda s: kwin(s.env, 'w.closeWindow()')   # where kwin places the window at a fraction
+    press = lambda s, key, down: s.xdo(('keyup', 'keydown')[down], key)   # (its X11 backend), XTEST
+    close = lambda s: kwin(s.env, 'w.closeWindow()')   # there, into the pixel meant where it places it
     set_input_focus = lambda s, *_: kwin(s.env, 'workspace.activeWindow = w')
 
 
@@ -242,7 +236,7 @@ def screen(env):   # kwin's (its X window) or mutter's (its screen cast): B, G, 
 
 
 def native(env, scale):   # the window named ZAVIT that the compositor draws itself, if there is one
-    if env.get('HOST_DISPLAY'):
+    if env.get('HOST_DISPLAY') and 'SWAYSOCK' not in env:
         return next((Kwin(env, scale, *w) for w in kwin(env)), None)
     if REMOTE:   # the white on mutter's screen, or all of it when black or white at its corner
         lines = {y: (r.find(b'\xff') // 3, r.rfind(b'\xff') // 3) for y in range(768)
@@ -333,10 +327,12 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
         os.chown(home, 65534, -1) if wm == 'sway' else None
         wm in DRIVEN and env.update(   # the compositor's session bus, for us too
             DBUS_SESSION_BUS_ADDRESS=first('dbus-daemon --session --nofork --print-address'))
-        env['HOST_DISPLAY'] = host = SDL3 and wm == 'kwin' and ':' + xvfb(f'{1024 * scale}x{768 * scale}') or ''
+        shown = wm in ('kwin', 'sway' * (os.environ.get('SDL_VIDEODRIVER') == 'wayland'))   # in an X screen
+        env['HOST_DISPLAY'] = host = SDL3 and shown and ':' + xvfb(f'{1024 * scale}x{768 * scale}') or ''
         for command in ['pipewire', 'wireplumber'] * (wm == 'mutter' and SDL3):   # for its screen casts
             spawn(command, env=env) and poll(lambda: os.path.exists(home + '/pipewire-0'), 'no PipeWire')
-        manager = wm in WAYLAND and spawn(WMS[wm].format(scale, host), cwd=home, env=env, stdout=open(
+        backend = host and 'x11 WLR_RENDERER=pixman' or 'headless'   # sway's, in that screen or none
+        manager = wm in WAYLAND and spawn(WMS[wm].format(scale, host, backend), cwd=home, env=env, stdout=open(
             home + '/log', 'w'), stderr=subprocess.STDOUT)   # its messages kept
         number = manager and poll(lambda: min(set(os.listdir('/tmp/.X11-unix')) - {'X' + host[1:]}, key=lambda
             n: (len(n), n), default='')[1:], 'no X') or xvfb('1024x768')   # not the one kwin shows in
@@ -454,9 +450,9 @@ def check_window(opts, d, proc, seen):   # as SEEN, then its sprites or its shar
         poll(lambda: set(opts.sprite.values()) & set(pixels(w)), 'no sprites', proc)
         blurred = set(pixels(w)) - set(opts.sprite.values()) - {WHITE, BLACK}
         assert not blurred, f'blurred: {len(blurred)} colours not in the sprite'
-    if seen == 'sprites' and not getattr(w, 'pointed', d.xtest):   # wlroots' virtual pointer
-        print('     the pointer left out: no pointer reaches this window here')   # and XTEST-less
-    elif seen == 'sprites':   # XWayland move SDL's pointer now and then, or never
+    if seen == 'sprites' and not (isinstance(w, Native) or d.xtest):   # XTEST-less XWayland moves
+        print('     the pointer left out: no pointer reaches this window here')   # SDL's pointer
+    elif seen == 'sprites':   # now and then, or never
         follow(opts, w, mover(opts, d, w), proc)
     return w
 
