@@ -154,8 +154,8 @@ def fake(d, kind, key='', w=None, x=0, y=0):   # KEY, or the mouse to (X, Y) in 
 class Native:   # a window the compositor draws itself, SDL's Wayland driver's: found, seen and
     def __init__(s, env, scale, x, y, wide, high, focused, full, id=0):   # driven through the
         s.env, s.zoom, s.x, s.y, s.wide, s.high, s.focused, s.full, s.id = env, scale, x, y, wide, \
-            high, focused, full, id   # compositor. sway's: its tree, grim, wtype, and the pointer
-        # in the X screen it shows in, as wlroots' virtual pointer lasts one command alone
+            high, focused, full, id   # compositor. sway's: its tree, grim, wtype; the pointer by
+        # XTEST into the X screen its X11 backend shows in, as a virtual pointer lives one command
         s.get_geometry = lambda: types.SimpleNamespace(width=s.wide * scale, height=s.high * scale)
 
     def run(s, *command):
@@ -166,8 +166,8 @@ class Native:   # a window the compositor draws itself, SDL's Wayland driver's: 
             ['wtype', '-s', '200', '-P', key, '-s', str(int(held * 1000) + 400), '-p', key], env=s.env)
         time.sleep(held + 0.4)
 
-    xdo = lambda s, *a: s.run('env', 'DISPLAY=' + s.env['HOST_DISPLAY'], 'xdotool', *a)   # of its X11
-    point = lambda s, x, y: s.xdo('mousemove', str(math.ceil(x)), str(math.ceil(y)))   # backend, XTEST
+    xdo = lambda s, *a: s.run('env', 'DISPLAY=' + s.env['HOST_DISPLAY'], 'xdotool', *a)   # into the
+    point = lambda s, x, y: s.xdo('mousemove', str(math.ceil(x)), str(math.ceil(y)))   # pixel meant
     move = lambda s, x, y: (n := native(s.env, s.zoom)) and s.point((n.x + x) * s.zoom, (n.y + y) * s.zoom)
     screenshot_as_png = property(lambda s: (n := native(s.env, s.zoom)) and s.run(
         'grim', '-g', f'{n.x},{n.y} {n.wide}x{n.high}', '-'))
@@ -187,8 +187,8 @@ class Driven(Native):   # kwin's or mutter's, seen in its whole screen, given a 
 
 
 class Kwin(Driven):   # kwin's: found, focused and closed through its scripting; its screen an X window
-    press = lambda s, key, down: s.xdo(('keyup', 'keydown')[down], key)   # (its X11 backend), XTEST
-    close = lambda s: kwin(s.env, 'w.closeWindow()')   # there, into the pixel meant where it places it
+    press = lambda s, key, down: s.xdo(('keyup', 'keydown')[down], key)   # (its X11 backend's), keys
+    close = lambda s: kwin(s.env, 'w.closeWindow()')   # and pointer sent into it by XTEST
     set_input_focus = lambda s, *_: kwin(s.env, 'workspace.activeWindow = w')
 
 
