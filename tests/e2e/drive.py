@@ -236,22 +236,23 @@ def screen(env):   # kwin's (its X window) or mutter's (its screen cast): B, G, 
 
 
 def native(env, scale):   # the window named ZAVIT that the compositor draws itself, if there is one
-    if env.get('HOST_DISPLAY') and 'SWAYSOCK' not in env:
-        return next((Kwin(env, scale, *w) for w in kwin(env)), None)
-    if REMOTE:   # the white on mutter's screen, or all of it when black or white at its corner
+    if 'SWAYSOCK' in env:   # in sway's tree
+        nodes = [json.loads(subprocess.run(['swaymsg', '-t', 'get_tree'], env=env, stdout=subprocess.PIPE).stdout)]
+        while nodes:
+            if (n := nodes.pop()).get('shell') == 'xdg_shell' and n['name'] == 'ZAVIT':
+                r, i = n['rect'], n['window_rect']   # where it is now (sway may move it on: n)
+                return Native(env, scale, r['x'] + i['x'], r['y'] + i['y'], i['width'], i['height'],
+                              n['focused'], r == i, n['id'])
+            nodes += n['nodes'] + n['floating_nodes']
+    elif REMOTE:   # the white on mutter's screen, or all of it when black or white at its corner
+        shot = screen(env)
         lines = {y: (r.find(b'\xff') // 3, r.rfind(b'\xff') // 3) for y in range(768)
-                 if b'\xff' in (r := (shot := shot if y else screen(env))[y * 3072:(y + 1) * 3072])}
+                 if b'\xff' in (r := shot[y * 3072:(y + 1) * 3072])}
         x, full = min([a for a, _ in lines.values()] or [0]), shot[:3] in (BLACK, WHITE)
         return lines and Mutter(env, scale, *(0, 0, 1024, 768) if full else (x, min(lines), max(
             b for _, b in lines.values()) - x + 1, max(lines) - min(lines) + 1), True, full) or None
-    nodes = [json.loads(subprocess.run(['swaymsg', '-t', 'get_tree'], env=env, stdout=subprocess.PIPE)
-                        .stdout)] if 'SWAYSOCK' in env else []
-    while nodes:
-        if (n := nodes.pop()).get('shell') == 'xdg_shell' and n['name'] == 'ZAVIT':
-            r, i = n['rect'], n['window_rect']   # where it is now (sway may move it on: n)
-            return Native(env, scale, r['x'] + i['x'], r['y'] + i['y'], i['width'], i['height'],
-                          n['focused'], r == i, n['id'])
-        nodes += n['nodes'] + n['floating_nodes']
+    elif env.get('HOST_DISPLAY'):   # kwin's, as its scripting finds it
+        return next((Kwin(env, scale, *w) for w in kwin(env)), None)
 
 
 def keyboard(d, w):   # W, or the frame round it, has the keyboard
@@ -329,7 +330,8 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
             DBUS_SESSION_BUS_ADDRESS=first('dbus-daemon --session --nofork --print-address'))
         shown = wm in ('kwin', 'sway' * (os.environ.get('SDL_VIDEODRIVER') == 'wayland'))   # in an X screen
         env['HOST_DISPLAY'] = host = SDL3 and shown and ':' + xvfb(f'{1024 * scale}x{768 * scale}') or ''
-        for command in ['pipewire', 'wireplumber'] * (wm == 'mutter' and SDL3):   # for its screen casts
+        cast = wm == 'mutter' and SDL3   # mutter's screen cast and remote desktop drive its window
+        for command in ['pipewire', 'wireplumber'] * cast:   # for its screen casts
             spawn(command, env=env) and poll(lambda: os.path.exists(home + '/pipewire-0'), 'no PipeWire')
         backend = host and 'x11 WLR_RENDERER=pixman' or 'headless'   # sway's, in that screen or none
         manager = wm in WAYLAND and spawn(WMS[wm].format(scale, host, backend), cwd=home, env=env, stdout=open(
@@ -342,7 +344,7 @@ def x_session(wm, windows, scale=1):   # Xvfb and the manager WM, or WM's own XW
             with contextlib.suppress(error.DisplayError):
                 return display.Display(':' + number)
         env['DISPLAY'], d = ':' + number, poll(connect, 'no X')
-        REMOTE.clear() or wm == 'mutter' and SDL3 and REMOTE.update(poll(lambda: remote(env), 'no mutter'))
+        REMOTE.clear() or cast and REMOTE.update(poll(lambda: remote(env), 'no mutter'))
         for key, path in ('WAYLAND_DISPLAY', '/wayland-?'), ('SWAYSOCK', '/sway-ipc.*'):
             env.update({key: os.path.basename(p) if key[0] == 'W' else p for p in glob.glob(home + path)})
         subprocess.run(['xrdb', '-merge'], input=b'Xft.dpi: 192\n', env=env) if wm == 'kwin' and \
@@ -600,8 +602,7 @@ def run_page(opts, b, folder, setting, answer, seen, end, status, last):   # in 
         assert question.get_attribute('open'), f'answered on {key} down'
         assert b.title != 'ZAVIT' and not said(opts, folder), 'the program before the answer'
         ActionChains(b).key_up(getattr(Keys, key.upper(), key)).perform()
-    crop = lambda r: '{}x{}+{}+{}'.format(*(round(r[k] * opts.ratio) for k in ('width', 'height', 'x', 'y')))
-    cut = lambda: crop(box(b))
+    cut = lambda: '{}x{}+{}+{}'.format(*(round(box(b)[k] * opts.ratio) for k in ('width', 'height', 'x', 'y')))
     w, finger = types.SimpleNamespace(get_screenshot_as_png=b.get_screenshot_as_png, cut=cut), \
         seen == 'finger'   # the canvas cut from the page's screenshot: Chromium 150 clips a pixel short
     device = lambda: [round(box(b)[side] * opts.ratio) for side in ('width', 'height')]
