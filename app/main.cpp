@@ -57,13 +57,24 @@ static void refuse_invisible_driver()
     exit(1);
 }
 
-// Without a display SDL would try every driver it has, each saying why not, and end with none.
-static void start_video()
+// Without a display SDL would try every driver it has, each saying why not, and end with none;
+// so it would with displays that are named but do not answer.
+static void refuse_missing_display()
 {
     if (!display_reachable()) {
         fprintf(stderr, "Unable to init SDL: no display available\n");
         exit(1);
     }
+    const char *unanswered = unanswered_displays();
+    if (unanswered) {
+        fprintf(stderr, "Unable to init SDL: the %s did not answer\n", unanswered);
+        exit(1);
+    }
+}
+
+static void start_video()
+{
+    refuse_missing_display();
     choose_presentation(video_flags & SDL_FULLSCREEN);
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         fprintf(stderr, "Unable to init SDL: %s\n", sdl_reason());

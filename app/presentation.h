@@ -8,6 +8,11 @@ void choose_presentation(bool fullscreen);
 // False where SDL cannot have a display to open a window on, nor a driver the person named.
 bool display_reachable();
 
+// The displays named for SDL, where none of them answers: "display \":1\"" or "displays
+// \"wayland-1\" and \":1\"". NULL where one answers, none is named, or the person named SDL's
+// driver.
+const char *unanswered_displays();
+
 // The whole factor by which the desktop asks programs to scale themselves: 1 for none.
 int desktop_scale();
 

@@ -23,8 +23,10 @@ const int DRIVER_NAME_MAX = 64;    // room for the name of SDL's video driver
 const uint32_t OUTPUT_VERSION = 2; // the first wl_output to tell its scale
 const char *const RENDER_NODES = "/dev/dri"; // where a GPU offers rendering
 const char RENDER_NODE_PREFIX[] = "renderD"; // a render node's name, then its number
+const int UNANSWERED_MAX = 256;              // room for the names of the displays tried
 
-static int output_scale = 1; // the largest scale among the Wayland outputs
+static int output_scale = 1;            // the largest scale among the Wayland outputs
+static char unanswered[UNANSWERED_MAX]; // the displays named that did not answer
 
 // A server with none of the extensions gets OpenGL drawn on the CPU.
 static bool display_has_gpu()
@@ -196,6 +198,44 @@ static void choose_for_wayland(bool fullscreen)
 bool display_reachable()
 {
     return getenv("DISPLAY") || getenv("WAYLAND_DISPLAY") || getenv("SDL_VIDEODRIVER");
+}
+
+static bool x11_answers(const char *name)
+{
+    Display *display = XOpenDisplay(name);
+    if (display)
+        XCloseDisplay(display);
+    return display != NULL;
+}
+
+// libwayland looks for a display's name in XDG_RUNTIME_DIR, and where that is not set it says
+// so on standard error: no display by name can answer there.
+static bool wayland_answers(const char *name)
+{
+    const char *runtime = getenv("XDG_RUNTIME_DIR");
+    if (name[0] != '/' && !(runtime && runtime[0] == '/'))
+        return false;
+    wl_display *display = wl_display_connect(name);
+    if (display)
+        wl_display_disconnect(display);
+    return display != NULL;
+}
+
+// A display that is named but gone (its server ended, or it belongs to another session)
+// would leave SDL to try each driver it has, each saying why not. One that answers is enough.
+const char *unanswered_displays()
+{
+    const char *x11 = getenv("DISPLAY");
+    const char *wayland = getenv("WAYLAND_DISPLAY");
+    if (getenv("SDL_VIDEODRIVER") || (!x11 && !wayland))
+        return NULL;
+    if ((wayland && wayland_answers(wayland)) || (x11 && x11_answers(x11)))
+        return NULL;
+    if (x11 && wayland)
+        snprintf(unanswered, sizeof unanswered, "displays \"%s\" and \"%s\"", wayland, x11);
+    else
+        snprintf(unanswered, sizeof unanswered, "display \"%s\"", x11 ? x11 : wayland);
+    return unanswered;
 }
 
 // On X11 SDL 2 presents through OpenGL by default, which without a GPU means a software GL

@@ -2,6 +2,7 @@
 // screen, which it asked for at the answer; the program tells it that it has started.
 #include "../presentation.h"
 
+#include <cstddef>
 #include <emscripten.h>
 
 EM_JS(void, tell_page_started, (), { Module.started(); });
@@ -9,6 +10,11 @@ EM_JS(void, tell_page_started, (), { Module.started(); });
 bool display_reachable()
 {
     return true;
+}
+
+const char *unanswered_displays()
+{
+    return NULL;
 }
 
 void choose_presentation(bool fullscreen)
