@@ -24,8 +24,12 @@ const uint32_t OUTPUT_VERSION = 2; // the first wl_output to tell its scale
 const char *const RENDER_NODES = "/dev/dri"; // where a GPU offers rendering
 const char RENDER_NODE_PREFIX[] = "renderD"; // a render node's name, then its number
 const int UNANSWERED_MAX = 256;              // room for the names of the displays tried
+// The global through which a Wayland compositor offers to frame windows itself.
+const char *const DECORATION_MANAGER = "zxdg_decoration_manager_v1";
+const char PLUGIN_SUFFIX[] = ".so"; // a libdecor plugin's file name ends so
 
 static int output_scale = 1;            // the largest scale among the Wayland outputs
+static bool compositor_frames = false;  // the compositor frames Wayland windows itself
 static char unanswered[UNANSWERED_MAX]; // the displays named that did not answer
 
 // A server with none of the extensions gets OpenGL drawn on the CPU.
@@ -123,6 +127,7 @@ static const wl_output_listener OUTPUT_LISTENER = {output_geometry, output_mode,
 static void global_added(void *, wl_registry *registry, uint32_t name, const char *interface,
                          uint32_t version)
 {
+    compositor_frames = compositor_frames || strcmp(interface, DECORATION_MANAGER) == 0;
     if (strcmp(interface, wl_output_interface.name) != 0 || version < OUTPUT_VERSION)
         return;
     void *output = wl_registry_bind(registry, name, &wl_output_interface, OUTPUT_VERSION);
@@ -135,20 +140,20 @@ static void global_removed(void *, wl_registry *, uint32_t)
 
 static const wl_registry_listener REGISTRY_LISTENER = {global_added, global_removed};
 
-// The compositor's scale for its outputs, which SDL's Wayland window does not take itself:
-// two round trips, one for the outputs and one for what they tell, each let go once told.
-static int wayland_scale()
+// The compositor's scale for its outputs, which SDL's Wayland window does not take itself, and
+// whether it frames windows: two round trips, one for the globals and one for what the outputs
+// tell, each output let go once told.
+static void read_wayland_globals()
 {
     wl_display *display = wl_display_connect(NULL);
     if (!display)
-        return 1;
+        return;
     wl_registry *registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &REGISTRY_LISTENER, NULL);
     wl_display_roundtrip(display);
     wl_display_roundtrip(display);
     wl_registry_destroy(registry);
     wl_display_disconnect(display);
-    return output_scale;
 }
 
 // SDL 3 takes its own Wayland driver where the compositor offers what it needs, SDL 2 takes
@@ -164,6 +169,35 @@ static bool sdl_takes_wayland()
         SDL_Quit();
     }
     return strcmp(name, "wayland") == 0;
+}
+
+static bool has_libdecor_plugin()
+{
+    const char *folder = getenv("LIBDECOR_PLUGIN_DIR");
+    DIR *plugins = opendir(folder ? folder : ZAVIT_LIBDECOR_PLUGINS);
+    bool found = false;
+    for (dirent *entry; plugins && !found && (entry = readdir(plugins));) {
+        const char *suffix = strstr(entry->d_name, PLUGIN_SUFFIX);
+        found = suffix && strcmp(suffix, PLUGIN_SUFFIX) == 0;
+    }
+    if (plugins)
+        closedir(plugins);
+    return found;
+}
+
+// GNOME leaves a Wayland window's frame to the program, which SDL 3 draws through libdecor and
+// a plugin; with none installed the window would have no title bar to move or close it by, and
+// libdecor says so at each start. GNOME frames XWayland's windows itself, so there X11 is
+// chosen before SDL first starts (SDL 2 takes it anyway). Compositors that frame windows
+// themselves (KDE, sway) say so in the registry. Full screen needs no frame.
+static bool frameless_on_wayland(bool fullscreen)
+{
+    if (fullscreen || getenv("SDL_VIDEODRIVER") || !getenv("DISPLAY") || !getenv("WAYLAND_DISPLAY"))
+        return false;
+    if (has_libdecor_plugin())
+        return false;
+    read_wayland_globals();
+    return !compositor_frames;
 }
 
 // A GPU offers render nodes; without one, Mesa's software OpenGL is the one that works.
@@ -185,8 +219,10 @@ static bool has_render_node()
 // unscaled they look the same as smoothed ones, and software OpenGL samples them for less.
 static void choose_for_wayland(bool fullscreen)
 {
-    if (!fullscreen)
-        scale_window(wayland_scale());
+    if (!fullscreen) {
+        read_wayland_globals();
+        scale_window(output_scale);
+    }
     setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
     setenv("SDL_FRAMEBUFFER_ACCELERATION", "1", 0);
     if (has_render_node())
@@ -249,6 +285,8 @@ const char *unanswered_displays()
 void choose_presentation(bool fullscreen)
 {
     frame_by_desktop();
+    if (frameless_on_wayland(fullscreen))
+        setenv("SDL_VIDEODRIVER", "x11", 1);
     if (sdl_takes_wayland())
         return choose_for_wayland(fullscreen);
     if (fullscreen || scale_window(desktop_scale()))
