@@ -3,10 +3,10 @@
 // and what the desktop asks.
 #include "../presentation.h"
 
-#include <SDL.h>
 #include <X11/Xlib.h>
 #include <X11/Xresource.h>
 #include <dirent.h>
+#include <dlfcn.h>
 #include <wayland-client.h>
 
 #include <cmath>
@@ -19,7 +19,6 @@ const char *const GPU_EXTENSIONS[] = {"DRI3", "DRI2", "NV-GLX"};
 const double BASE_DPI = 96.0;      // X resolution at which a program draws at its own size
 const double SCALED_DPI = 192.0;   // from here a desktop asks X programs to scale themselves
 const int FACTOR_TEXT_MAX = 16;    // room for a scale factor written out
-const int DRIVER_NAME_MAX = 64;    // room for the name of SDL's video driver
 const uint32_t OUTPUT_VERSION = 2; // the first wl_output to tell its scale
 const char *const RENDER_NODES = "/dev/dri"; // where a GPU offers rendering
 const char RENDER_NODE_PREFIX[] = "renderD"; // a render node's name, then its number
@@ -27,9 +26,14 @@ const int UNANSWERED_MAX = 256;              // room for the names of the displa
 // The global through which a Wayland compositor offers to frame windows itself.
 const char *const DECORATION_MANAGER = "zxdg_decoration_manager_v1";
 const char PLUGIN_SUFFIX[] = ".so"; // a libdecor plugin's file name ends so
+// The global without which SDL 3 leaves a Wayland desktop to XWayland, where X11 is there too.
+const char *const FIFO_MANAGER = "wp_fifo_manager_v1";
+const char *const SDL3_LIBRARY = "libSDL3.so.0"; // SDL 3 as sdl2-compat loads it
 
 static int output_scale = 1;            // the largest scale among the Wayland outputs
 static bool compositor_frames = false;  // the compositor frames Wayland windows itself
+static bool compositor_paces = false;   // the compositor offers SDL 3 the frame pacing it needs
+static bool globals_read = false;       // the Wayland globals above have been read
 static char unanswered[UNANSWERED_MAX]; // the displays named that did not answer
 
 // A server with none of the extensions gets OpenGL drawn on the CPU.
@@ -128,6 +132,7 @@ static void global_added(void *, wl_registry *registry, uint32_t name, const cha
                          uint32_t version)
 {
     compositor_frames = compositor_frames || strcmp(interface, DECORATION_MANAGER) == 0;
+    compositor_paces = compositor_paces || strcmp(interface, FIFO_MANAGER) == 0;
     if (strcmp(interface, wl_output_interface.name) != 0 || version < OUTPUT_VERSION)
         return;
     void *output = wl_registry_bind(registry, name, &wl_output_interface, OUTPUT_VERSION);
@@ -141,10 +146,13 @@ static void global_removed(void *, wl_registry *, uint32_t)
 static const wl_registry_listener REGISTRY_LISTENER = {global_added, global_removed};
 
 // The compositor's scale for its outputs, which SDL's Wayland window does not take itself, and
-// whether it frames windows: two round trips, one for the globals and one for what the outputs
-// tell, each output let go once told.
+// what it offers: two round trips, one for the globals and one for what the outputs tell, each
+// output let go once told.
 static void read_wayland_globals()
 {
+    if (globals_read)
+        return;
+    globals_read = true;
     wl_display *display = wl_display_connect(NULL);
     if (!display)
         return;
@@ -156,19 +164,42 @@ static void read_wayland_globals()
     wl_display_disconnect(display);
 }
 
-// SDL 3 takes its own Wayland driver where the compositor offers what it needs, SDL 2 takes
-// X11 where both are there, and the person may name either: SDL itself tells which.
+// sdl12-compat loads SDL 2 as it is loaded itself, and sdl2-compat, SDL 2 on SDL 3, loads SDL 3
+// likewise: SDL 3 already in the process is SDL 3 beneath.
+static bool sdl3_beneath()
+{
+    void *sdl3 = dlopen(SDL3_LIBRARY, RTLD_LAZY | RTLD_NOLOAD);
+    if (sdl3)
+        dlclose(sdl3);
+    return sdl3 != NULL;
+}
+
+// SDL tries the drivers the person names in turn: Wayland is taken where it comes before an
+// X11 that has a display.
+static bool wayland_named_first(const char *asked)
+{
+    const char *wayland = strstr(asked, "wayland");
+    const char *x11 = getenv("DISPLAY") ? strstr(asked, "x11") : NULL;
+    return wayland && !(x11 && x11 < wayland);
+}
+
+// Which driver SDL will take, told without starting it: a trial start would start libdecor,
+// and its GTK plugin, twice, and GTK warns at the second. Both SDLs take Wayland where there is
+// no X11. Where both are there, SDL 2 takes X11, and SDL 3 takes Wayland if the compositor
+// offers fifo-v1.
 static bool sdl_takes_wayland()
 {
     const char *asked = getenv("SDL_VIDEODRIVER");
-    if (!getenv("WAYLAND_DISPLAY") && !(asked && strstr(asked, "wayland")))
+    if (asked)
+        return wayland_named_first(asked);
+    if (!getenv("WAYLAND_DISPLAY"))
         return false;
-    char name[DRIVER_NAME_MAX] = "";
-    if (SDL_Init(SDL_INIT_VIDEO) == 0) {
-        SDL_VideoDriverName(name, sizeof name);
-        SDL_Quit();
-    }
-    return strcmp(name, "wayland") == 0;
+    if (!getenv("DISPLAY"))
+        return true;
+    if (!sdl3_beneath())
+        return false;
+    read_wayland_globals();
+    return compositor_paces;
 }
 
 static bool has_libdecor_plugin()
