@@ -45,4 +45,5 @@ said=$(env -C "$own" HOME="$own" SDL_VIDEODRIVER=dummy timeout 20 "$root$program
 # Typed in a home folder without an image, it finds the one installed with it.
 home=$cases/home
 mkdir "$home"
-"$(dirname "$0")/../e2e/drive.py" --first 1 -- env -C "$home" HOME="$home" "$root$program"
+/usr/bin/python3 -m pytest -p no:cacheprovider -q "$(dirname "$0")/../e2e" -k held \
+    --program "env -C $home HOME=$home $root$program"

@@ -1,0 +1,502 @@
+"""Where zavit runs, and how a person's eyes, keys and pointer reach it: a desktop started by its
+row of DESKTOPS, or the page in headless Chromium. X windows are found by name. A window that
+SDL 3 draws on Wayland is found as the white on the compositor's screen: the X screen it shows
+in (kwin, sway), given keys and pointer through XTEST there, or mutter's remote desktop."""
+
+import collections
+import contextlib
+import functools
+import glob
+import http.server
+import io
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+import dbus
+import pytest
+from PIL import Image
+from selenium import webdriver
+from selenium.common.exceptions import WebDriverException
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.keys import Keys
+from Xlib import X, XK, display, error, protocol
+from Xlib.ext import xtest
+
+WAIT, POLL, HOLD = 10, 0.05, 0.3  # seconds: the longest wait, between two looks, a key held
+WINDOW, SCREEN, HOST = (320, 240), (1024, 768), (2048, 1536)  # zavit's; a screen at 1x, 2x
+WHITE, BLACK = (255, 255, 255), (0, 0, 0)
+SDL3 = (
+    b"sdl2-compat"
+    in subprocess.run(  # beneath sdl12-compat
+        ["dpkg-query", "-Wf", "${source:Package}", "libsdl2-2.0-0"], capture_output=True
+    ).stdout
+)
+# How a desktop starts, its scale, and whether SDL 3 draws zavit's window there itself: kwin
+# and sway then on their X11 backend, in an X screen of their own.
+Desktop = collections.namedtuple("Desktop", "command scale native")
+KWIN = "./kwin_wayland --xwayland --width 1024 --height 768 --scale 2 "
+SWAY = "setpriv --reuid 65534 --regid 65534 --clear-groups env WLR_BACKENDS=x11 "
+DESKTOPS = {
+    "openbox": Desktop("openbox", 1, False),
+    "none": Desktop("", 1, False),
+    "mutter": Desktop("mutter --wayland --headless --virtual-monitor 1024x768", 1, SDL3),
+    "kwin_2x": Desktop(KWIN + ("--x11-display $HOST" if SDL3 else "--virtual"), 2, SDL3),
+    "sway_wayland_2x": Desktop(SWAY + "WLR_RENDERER=pixman DISPLAY=$HOST sway -c sway", 2, True),
+}
+SWAY_CONFIG = """xwayland enable
+output * resolution 2048x1536 scale 2
+bindsym Mod1+F4 kill
+exec xhost +si:localuser:root
+"""
+# Each compositor runs in namespaces of its own: its network for XWayland's abstract sockets,
+# its /proc, its X sockets; the locks its X server leaves in the shared /tmp go with it.
+OWN_X = (
+    "mount --make-rprivate / 2>/dev/null; mount -t proc proc /proc && mkdir -p /tmp/.X11-unix"
+    ' && mount -t tmpfs tmpfs /tmp/.X11-unix -o mode=1777 && "$@"; s=$?; cd /tmp/.X11-unix'
+    ' && for x in X*; do [ -S "$x" ] && rm -f "../.$x-lock"; done; exit $s'
+)
+MUTTER = "org.gnome.Mutter."  # its remote desktop and screen cast, over D-Bus
+CAST = "gst-launch-1.0 -q pipewiresrc target-object=mutter num-buffers=1 ! videoconvert !"
+BUTTON_LEFT = 0x110  # evdev's code
+ESCAPES = re.compile(r"\x1b(\[[0-?]*[ -/]*[@-~]|\][^\x07]*\x07|[()][0-9A-Z]|[=>])")  # a terminal's
+BROWSER = "--headless --no-sandbox --disable-gpu --no-first-run --window-size=799,599"
+POLICIES = {  # a careful host's, for a page asked as ?csp=NAME; one without WebAssembly
+    "strict": "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'",
+    "no-wasm": "default-src 'self'",
+}
+FRAME = (
+    "<style>* {{ margin: 0; border: 0 }}</style><iframe src={} width={} height={} allow=fullscreen>"
+)
+ENDED = re.compile(r"\n?zavit has ended \(status (\d+)\)\. Reload the page.*")  # the page's own
+
+
+def pytest_addoption(parser):
+    parser.addoption("--desktop", choices=DESKTOPS, default="openbox")
+    parser.addoption("--build", choices=("sdl12-compat", "classic", "windows", "web"))
+    parser.addoption("--ratio", type=float, default=1, help="the page's device pixel ratio")
+    parser.addoption("--beside", action="append", default=[], help="copied beside the program")
+    parser.addoption("--program", help="the command that starts zavit, or the page's folder")
+
+
+def pytest_configure(config):
+    name = config.option.desktop
+    wayland = " " in DESKTOPS[name].command
+    if name.startswith("sway") and not SDL3:
+        pytest.exit("skipped: SDL's own Wayland window is driven where SDL 3 is beneath", 77)
+    if wayland and not shutil.which(name.split("_")[0].replace("kwin", "kwin_wayland")):
+        pytest.exit(f"skipped: {name} is not installed", 77)
+    if wayland and not os.environ.get("OWN_X"):
+        unshare = "unshare -nmpf --kill-child --propagation unchanged sh -c".split()
+        command = [OWN_X, "sh", sys.executable, "-m", "pytest", *sys.argv[1:]]
+        os.execvpe("unshare", unshare + command, dict(os.environ, OWN_X="1"))
+
+
+def poll(test, what, run=None):
+    """TEST's first true result, while RUN runs; X and browser errors count as not yet."""
+    end = time.monotonic() + WAIT
+    while time.monotonic() < end and not (run and run.status() is not None):
+        with contextlib.suppress(error.XError, WebDriverException):
+            if found := test():
+                return found
+        time.sleep(POLL)
+    raise AssertionError(what + (f" (ended: {run.status()})" if run and run.status() else ""))
+
+
+def colours(image):
+    return {colour for _, colour in image.getcolors(image.width * image.height)}
+
+
+def prop(w, name):
+    value = w.get_full_property(w.display.get_atom(name), X.AnyPropertyType)
+    return value.value if value else []
+
+
+def find(w, title):
+    """The deepest viewable window named TITLE at or under W: the client, not its frame."""
+    for child in w.query_tree().children:
+        if found := find(child, title):
+            return found
+    named = title.encode() in (prop(w, "WM_NAME"), prop(w, "_NET_WM_NAME"))
+    return w if named and w.get_attributes().map_state == X.IsViewable else None
+
+
+def picture(w):
+    g = w.get_geometry()
+    data = w.get_image(0, 0, g.width, g.height, X.ZPixmap, 0xFFFFFFFF).data
+    return Image.frombytes("RGB", (g.width, g.height), data, "raw", "BGRX")
+
+
+def send(w, kind, first):
+    """A message as a window manager or a taskbar sends it."""
+    data = (32, [first, X.CurrentTime, 0, 0, 0])
+    kind = w.display.get_atom(kind)
+    w.send_event(protocol.event.ClientMessage(window=w, client_type=kind, data=data))
+    w.display.flush()
+
+
+def close(w):
+    send(w, "WM_PROTOCOLS", w.display.get_atom("WM_DELETE_WINDOW"))
+
+
+def stop(proc):
+    """The process and its whole group."""
+    for signal in (15, 9):
+        with contextlib.suppress(ProcessLookupError, subprocess.TimeoutExpired):
+            os.killpg(proc.pid, signal)
+            proc.wait(WAIT)
+
+
+class Program:
+    """zavit started, its standard error kept beside its folder; Wine's goes into it."""
+
+    def __init__(self, command, folder, cwd, env, stdin=subprocess.DEVNULL):
+        self.folder = folder
+        with open(folder + ".err", "wb") as err:
+            options = dict(stdout=err, stderr=err, stdin=stdin, start_new_session=True)
+            self.proc = subprocess.Popen(command, cwd=cwd, env=env, **options)
+        self.status, self.stop = self.proc.poll, functools.partial(stop, self.proc)
+
+    def said(self):
+        paths = [self.folder + ".err", self.folder + "/stderr.txt"]
+        text = "".join(open(p, errors="replace").read() for p in paths if os.path.isfile(p))
+        return ESCAPES.sub("", text).replace("\r", "")
+
+
+class Window:
+    """zavit's window: an X window, or the white on a compositor's screen (BOX)."""
+
+    def __init__(self, desktop, w=None, box=None):
+        self.desktop, self.w, self.box, self.zoom = desktop, w, box, desktop.zoom
+
+    def picture(self):
+        if self.w:
+            return picture(self.w)
+        screen = self.desktop.screenshot()
+        return screen if self.full() else screen.crop(self.box)
+
+    def full(self):
+        if self.w:
+            return self.desktop.d.get_atom("_NET_WM_STATE_FULLSCREEN") in prop(
+                self.w, "_NET_WM_STATE"
+            )
+        return self.box[2] - self.box[0] > WINDOW[0] * self.zoom
+
+    def size(self):
+        g = self.w and self.w.get_geometry()
+        return (g.width, g.height) if g else (self.box[2] - self.box[0], self.box[3] - self.box[1])
+
+    def move(self, x, y):
+        x, y = x * self.zoom, y * self.zoom
+        at = self.w and self.desktop.d.screen().root.translate_coords(self.w, x, y)
+        self.desktop.point(*((at.x, at.y) if at else (self.box[0] + x, self.box[1] + y)))
+
+    def key(self, key, down):
+        self.desktop.key(key, down)
+
+    def has_keyboard(self):
+        focus = getattr(self.desktop.d.get_input_focus().focus, "id", 0)
+        return not self.w or focus in (self.w.id, self.w.query_tree().parent.id)
+
+    def close(self):
+        if self.w:
+            return close(self.w)
+        for key, down in (("Alt_L", 1), ("F4", 1), ("F4", 0), ("Alt_L", 0)):
+            self.key(key, down)
+
+
+class Session:
+    """A desktop running: the X display where zavit's X windows are, and the screen and input
+    of the compositor where SDL 3 draws zavit's window itself."""
+
+    def __init__(self, name, build):
+        self.name, self.build, (command, self.zoom, self.native) = name, build, DESKTOPS[name]
+        self.procs, self.home, self.host, self.remote = [], tempfile.mkdtemp(), None, None
+        self.env = dict(os.environ, HOME=self.home, XDG_RUNTIME_DIR=self.home)
+        if "kwin" in name:
+            shutil.copy(shutil.which("kwin_wayland"), self.home)  # without its capabilities
+        if "sway" in name:
+            os.chown(self.home, 65534, -1)
+            open(self.home + "/sway", "w").write(SWAY_CONFIG)
+        if self.native and "mutter" not in name:
+            self.host = ":" + self.xvfb(*HOST)
+            command = command.replace("$HOST", self.host)
+        self.start(command)
+
+    def spawn(self, command, **options):
+        options.setdefault("stderr", subprocess.DEVNULL)
+        self.procs.append(subprocess.Popen(command, env=self.env, start_new_session=1, **options))
+        return self.procs[-1]
+
+    def first_line(self, command):
+        return self.spawn(command.split(), stdout=subprocess.PIPE).stdout.readline().decode()[:-1]
+
+    def xvfb(self, wide, high):
+        return self.first_line(f"Xvfb -displayfd 1 -screen 0 {wide}x{high}x24 -nolisten tcp")
+
+    def start(self, command):
+        wayland = " " in command
+        if wayland:  # a session bus of its own, ours too where it is driven over D-Bus
+            bus = self.first_line("dbus-daemon --session --print-address")
+            self.env["DBUS_SESSION_BUS_ADDRESS"] = bus
+        if self.native and "mutter" in command:
+            for helper in ("pipewire", "wireplumber"):  # for its screen cast
+                self.spawn([helper])
+        log = open(self.home + "/log", "w")  # the compositor's messages
+        manager = wayland and self.spawn(command, shell=True, cwd=self.home, stdout=log)
+        number = poll(self.new_x, "no X") if wayland else self.xvfb(*SCREEN)
+        self.d = poll(lambda: self.connect(number), "no X")
+        for name in glob.glob("wayland-?", root_dir=self.home):
+            self.env["WAYLAND_DISPLAY"] = name
+        if "kwin" in command:  # as Plasma tells X programs its scale
+            subprocess.run(["xrdb", "-merge"], input=b"Xft.dpi: 192\n", env=self.env)
+        manager = manager or command and self.spawn(command.split(), cwd=self.home)
+        root = self.d.screen().root
+        poll(lambda: not manager or prop(root, "_NET_SUPPORTING_WM_CHECK"), f"no {self.name}")
+        probe = root.create_window(0, 0, 1, 1, 0, 0)  # the manager is ready once it maps it
+        poll(lambda: probe.map() or probe.get_attributes().map_state == 2, f"no {self.name}")
+        if self.native and "mutter" in command:
+            self.remote = poll(self.remote_desktop, "no remote desktop of mutter's")
+        if self.build == "windows":  # a cold prefix takes seconds to show a first window
+            self.env.update(WINEPREFIX=self.home + "/wine", WINEDLLOVERRIDES="mscoree,mshtml=")
+            os.mkdir(self.env["WINEPREFIX"])
+            for command in ("wineserver -p", "wineboot -i", "wine cmd /c exit"):
+                subprocess.run(command.split(), env=self.env, capture_output=True, check=True)
+
+    def new_x(self):
+        """The X display the compositor made: not the one it shows in."""
+        taken = {"X" + self.host[1:]} if self.host else set()
+        names = sorted(set(os.listdir("/tmp/.X11-unix")) - taken, key=lambda n: (len(n), n))
+        return names and names[0][1:]
+
+    def connect(self, number):
+        """The display, with the key mutter or kwin wrote for their XWayland once written."""
+        keys = glob.glob(self.home + "/.mutter-Xwaylandauth.*") + glob.glob(self.home + "/xauth_*")
+        os.environ["XAUTHORITY"] = self.env["XAUTHORITY"] = (keys or [""])[0]
+        self.env["DISPLAY"] = ":" + number
+        with contextlib.suppress(error.DisplayError):
+            return display.Display(":" + number)
+
+    def remote_desktop(self):
+        """mutter's remote desktop, and a cast of its screen: a call for each input."""
+        bus = dbus.bus.BusConnection(self.env["DBUS_SESSION_BUS_ADDRESS"])
+
+        def call(path, method, signature="", *args):
+            interface, name = (MUTTER + method).rsplit(".", 1)
+            service = MUTTER + method.split(".")[0]
+            return bus.call_blocking(service, path, interface, name, signature, args)
+
+        session = call("/org/gnome/Mutter/RemoteDesktop", "RemoteDesktop.CreateSession")
+        key = (MUTTER + "RemoteDesktop.Session", "SessionId")
+        get = bus.call_blocking(MUTTER + "RemoteDesktop", session, dbus.PROPERTIES_IFACE, "Get",
+                                "ss", key)  # fmt: skip
+        cast = call("/org/gnome/Mutter/ScreenCast", "ScreenCast.CreateSession", "a{sv}",
+                    {"remote-desktop-session-id": get})  # fmt: skip
+        self.stream = call(cast, "ScreenCast.Session.RecordMonitor", "sa{sv}", "", {})
+        call(session, "RemoteDesktop.Session.Start")
+        remote = functools.partial(call, session)
+        for down in (1, 0):  # mutter loses the first key and the first move
+            remote("RemoteDesktop.Session.NotifyKeyboardKeysym", "ub", 0xFFE1, down)
+        remote("RemoteDesktop.Session.NotifyPointerMotionAbsolute", "sdd", self.stream, 0, 0)
+        return remote
+
+    def on_host(self, *command):
+        """COMMAND run on the X screen the compositor shows in."""
+        env = dict(self.env, DISPLAY=self.host)
+        return subprocess.run(command, env=env, capture_output=True, check=True).stdout
+
+    def screenshot(self):
+        if self.host:
+            return Image.frombytes("RGB", HOST, self.on_host("import", "-window", "root", "rgb:-"))
+        command = CAST.split() + ["video/x-raw,format=BGR", "!", "fdsink"]
+        data = subprocess.run(command, env=self.env, capture_output=True).stdout
+        return Image.frombytes("RGB", SCREEN, data, "raw", "BGR")
+
+    def key(self, key, down):
+        if self.remote:
+            method = "RemoteDesktop.Session.NotifyKeyboardKeysym"
+            return self.remote(method, "ub", XK.string_to_keysym(key), down)
+        if self.host:
+            return self.on_host("xdotool", ("keyup", "keydown")[down], key)
+        code = self.d.keysym_to_keycode(XK.string_to_keysym(key))
+        xtest.fake_input(self.d, (X.KeyRelease, X.KeyPress)[down], code)
+        self.d.sync()
+
+    def point(self, x, y, button=None):
+        """The pointer to X, Y on the screen, and button 1 down or up there."""
+        if self.remote:
+            self.remote(
+                "RemoteDesktop.Session.NotifyPointerMotionAbsolute", "sdd", self.stream, x, y
+            )
+            if button is not None:
+                self.remote("RemoteDesktop.Session.NotifyPointerButton", "ib", BUTTON_LEFT, button)
+            return
+        if self.host:
+            click = [("mouseup", "mousedown")[button], "1"] if button is not None else []
+            return self.on_host("xdotool", "mousemove", str(x), str(y), *click)
+        xtest.fake_input(self.d, X.MotionNotify, x=x, y=y)
+        if button is not None:
+            xtest.fake_input(self.d, (X.ButtonRelease, X.ButtonPress)[button], 1)
+        self.d.sync()
+
+    def window(self, title="ZAVIT"):
+        """zavit's window, an X one or the compositor's own, once shown."""
+        if found := find(self.d.screen().root, title):
+            return Window(self, w=found)
+        if self.native and title == "ZAVIT":
+            white = self.screenshot().point(lambda v: 255 * (v == 255)).convert("L")
+            box = white.point(lambda v: 255 * (v == 255)).getbbox()
+            return box and Window(self, box=box)
+
+    def end(self):
+        if self.build == "windows":
+            subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        for proc in reversed(self.procs):
+            stop(proc)
+        shutil.rmtree(self.home, ignore_errors=True)
+
+
+@contextlib.contextmanager
+def desktop(name, build=None):
+    session = Session(name, build)
+    try:
+        yield session
+    finally:
+        session.end()
+
+
+class Serve(http.server.SimpleHTTPRequestHandler):
+    """The cases' folders, quietly; a page asked as ?csp=NAME under that policy."""
+
+    def log_message(self, *_):
+        pass
+
+    def end_headers(self):
+        if policy := POLICIES.get(self.path.partition("?csp=")[2]):
+            self.send_header("Content-Security-Policy", policy)
+        super().end_headers()
+
+
+class Page:
+    """zavit's page: its canvas the window, seen in the page's screenshots, the pointer a mouse
+    or a finger in CSS pixels, the program's lines and status shown in the page."""
+
+    def __init__(self, browser, cases, site, ratio):
+        self.b, self.cases, self.site, self.ratio, self.zoom = browser, cases, site, ratio, 1
+
+    def box(self, element="#canvas"):
+        found = self.b.find_element("css selector", element)
+        script = "return Element.prototype.getBoundingClientRect.call(arguments[0]).toJSON()"
+        return self.b.execute_script(script, found)
+
+    def size(self):
+        """The canvas's size in device pixels."""
+        return tuple(round(self.box()[side] * self.ratio) for side in ("width", "height"))
+
+    def screenshot(self):
+        return Image.open(io.BytesIO(self.b.get_screenshot_as_png())).convert("RGB")
+
+    def picture(self):
+        r = {key: round(value * self.ratio) for key, value in self.box().items()}
+        return self.screenshot().crop((r["x"], r["y"], r["right"], r["bottom"]))
+
+    def full(self):
+        """Scaled by whole device pixels, black around."""
+        w, h = self.size()
+        whole = w % WINDOW[0] == h % WINDOW[1] == 0 < w - WINDOW[0]
+        return whole and BLACK in colours(self.screenshot())
+
+    def at(self, x, y, element="#canvas"):
+        """The point X, Y of the way across ELEMENT, in the page."""
+        r = self.box(element)
+        return r["x"] + x * r["width"], r["y"] + y * r["height"]
+
+    def point(self, kind, x, y, finger=None):
+        """KIND 0 presses, 1 moves, 2 lets go at X, Y in the page."""
+        if self.finger if finger is None else finger:
+            touch = {"type": ("touchStart", "touchMove", "touchEnd")[kind]}
+            touch["touchPoints"] = [{"x": x, "y": y}][: kind < 2]
+            return self.b.execute_cdp_cmd("Input.dispatchTouchEvent", touch)
+        kinds, button = ("mousePressed", "mouseMoved", "mouseReleased"), "none" if kind else "left"
+        mouse = dict(type=kinds[kind], x=x, y=y, button=button, clickCount=1)
+        self.b.execute_cdp_cmd("Input.dispatchMouseEvent", mouse)
+
+    def move(self, x, y):
+        self.point(1, *self.at((x + 0.5) / WINDOW[0], (y + 0.5) / WINDOW[1]))
+
+    def key(self, key, down):
+        chain = ActionChains(self.b)
+        (chain.key_down if down else chain.key_up)(getattr(Keys, key.upper(), key)).perform()
+
+    def has_keyboard(self):
+        return True
+
+    def placed(self):
+        """The whole canvas and its lines, under it, in the page's room."""
+        room, lines, c = self.box("html"), self.box("#message"), self.box()
+        inside = c["x"] >= 0 <= c["y"] and c["right"] <= room["width"]
+        bottom = max(c["bottom"], lines["bottom"]) <= room["height"] + 0.02
+        return inside and bottom and (not lines["height"] or c["bottom"] <= lines["y"] + 0.02)
+
+    def asking(self):
+        return self.b.find_element("id", "question").get_attribute("open")
+
+    def lines(self):
+        return self.b.find_element("id", "message").text
+
+    def status(self):
+        ended = ENDED.search(self.lines())
+        return ended and int(ended[1])
+
+    def said(self):
+        return ENDED.sub("", self.lines())
+
+    def run(self, folder, frame, csp, finger):
+        """The page, from its own origin or in a frame of another's, under a host's policy."""
+        address = f"{self.site}{os.path.basename(folder)}/?csp={csp}"
+        self.b.get_log("browser")
+        self.zoom, self.framed, self.finger = (
+            1 if frame else max(1, round(self.ratio)),
+            frame,
+            finger,
+        )
+        if not frame:
+            return self.b.get(address) or self
+        open(folder + "/host.html", "w").write(FRAME.format(address, *frame.split("x")))
+        self.b.get(address.replace("127.0.0.1", "localhost").split("?")[0] + "host.html")
+        self.b.switch_to.frame(self.b.find_element("tag name", "iframe"))
+        return self
+
+    def stop(self):
+        pass
+
+
+@pytest.fixture(scope="session")
+def place(pytestconfig, tmp_path_factory):
+    """Where zavit runs: a desktop, or Chromium at the ratio asked, the cases served to it."""
+    option = pytestconfig.option
+    if option.build != "web":
+        with desktop(option.desktop, option.build) as session:
+            yield session
+        return
+    cases = str(tmp_path_factory.mktemp("site"))
+    server = http.server.ThreadingHTTPServer(
+        ("127.0.0.1", 0), functools.partial(Serve, directory=cases)
+    )
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    chrome = webdriver.ChromeOptions()
+    chrome.binary_location = "/usr/bin/chromium"  # Debian's; newer selenium will not look
+    for flag in BROWSER.split() + [f"--force-device-scale-factor={option.ratio}"]:
+        chrome.add_argument(flag)
+    chrome.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    b = webdriver.Chrome(options=chrome, service=Service("/usr/bin/chromedriver"))
+    b.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": True})
+    yield Page(b, cases, f"http://127.0.0.1:{server.server_port}/", option.ratio)
+    b.quit()
+    server.shutdown()

@@ -1,0 +1,383 @@
+"""zavit as a person meets it, one table of cases run the same way everywhere: an image beside
+the program, the question answered, the window looked at and the mouse moved over it, the
+program ended, its status and last line read."""
+
+import collections
+import contextlib
+import glob
+import os
+import shlex
+import shutil
+import subprocess
+import time
+
+import pytest
+from conftest import BLACK, HOLD, SDL3, WAIT, WHITE, WINDOW, Program, close, colours, desktop
+from conftest import find, picture, poll, prop, send
+from PIL import Image, ImageFile, ImageStat
+from Xlib import X
+
+ImageFile.LOAD_TRUNCATED_IMAGES = True  # an image whose last row lacks its padding
+HERE = os.path.dirname(os.path.abspath(__file__))
+IMAGES, SPRITE = HERE + "/../images", HERE + "/../../assets/zavit.bmp"
+DIALOG, YES = (240, 96), (72, 67)  # the question's size, and where its Yes button is
+TITLE_BAR, CLOSE = 37, (-18, -20)  # GTK's on GNOME: its height; its close button from its corner
+# The mouse in the window: the sprite's corner 8 px up and left cut at two corners; at the last
+# it must be drawn whole, on top, in 20 pictures in a row.
+POINTS = [(3, 5), (316, 237), (200, 60)]
+LOAD, LOST = 'Unable to load "zavit.bmp": ', "Lost the connection to the X display"
+REFUSED = "Unable to set 320x240 video: refused 320x240x32, flags "  # refuse_video_mode.cpp
+GONE = 'Unable to init SDL: the display ":99" did not answer'
+NO_WASM = "This site's policy does not allow WebAssembly, which zavit needs."
+# A case: the image (and settings) beside zavit, the question's answer, what must be seen, how
+# it ends, its status, how standard error's last line starts, and where it runs: all (every
+# desktop and build), x (where zavit's window is an X window, not Windows'), openbox (every
+# build there), x11 (openbox, not Windows), gnome (SDL 3's own window there), web and web1.5
+# (the page at that device pixel ratio).
+Row = collections.namedtuple("Row", "image answer shows ends status says on")
+Row.__new__.__defaults__ = ("", "", 0, "", "openbox")
+FAILS = dict(answer="Return", status=1)  # a start-up failure, after the question
+ROWS = [
+    Row("sprite", "Return", shows="sprites", ends="Escape held", on="all web web1.5"),
+    Row("sprite", "y", shows="full screen", ends="Escape", on="all web web1.5"),
+    Row("sprite", "n", shows="window", ends="close request", on="all"),
+    Row("sprite", "Escape", shows="window", ends="Escape", on="all web"),
+    Row("sprite", "n", shows="title bar", ends="close button", on="gnome"),
+    Row("sprite", "Return, xmessage focused", shows="window", ends="Escape", on="x"),
+    Row("sprite", "Tab Return", shows="full screen", ends="Escape", on="openbox web"),
+    Row("sprite", "click Yes", shows="full screen", ends="Escape", on="x11 web"),
+    Row("sprite", "close request", shows="window", ends="Escape"),
+    Row("none", **FAILS, says=LOAD + "Couldn't open zavit.bmp"),
+    Row("none", "Return", shows="sprites", ends="Escape", on="web"),  # the page's own copy
+    Row("sprite", "n", shows="window", ends="Escape", on="web"),
+    Row("sprite", "Left space", shows="full screen", ends="Escape", on="web"),
+    Row("sprite", "tap Yes", shows="full screen", ends="Escape", on="web"),
+    Row("sprite", "Return", shows="finger", ends="Escape", on="web web1.5"),
+    Row("sprite csp=strict", "Return", shows="sprites", ends="Escape", on="web"),
+    Row("sprite csp=no-wasm", "", says=NO_WASM, on="web"),
+    Row("sprite frame=320x240", "Return", shows="sprites", ends="Escape", on="web web1.5"),
+    Row("elsewhere", "Return", shows="sprites", ends="Escape"),
+    Row("own", **FAILS, says=LOAD + "File is not a Windows BMP file"),
+    Row("folder", **FAILS, says=LOAD),
+    *[Row(bmp, **FAILS, says=LOAD, on="openbox web") for bmp in glob.glob(IMAGES + "/*.bmp")],
+    # Odd but within every limit, or the sprite as ImageMagick 6.9's convert writes it (BMP3:
+    # for v3; 1 bit: +dither -colors 2 -type Palette, v4: -monochrome; 4 bits: -type Palette;
+    # 8: -size 16x1 gradient: -append -type Palette -crop 16x16+0+0)
+    *[
+        Row(bmp, "Return", "own colours", "Escape", 0, "", "openbox web")
+        for bmp in glob.glob(IMAGES + "/good/*.bmp")
+    ],  # fmt: skip
+    Row("sprite SDL_VIDEODRIVER=nosuch", **FAILS, says="Unable to init SDL: "),
+    Row(
+        "sprite", "no display", status=1, says="Unable to init SDL: no display available", on="x11"
+    ),
+    Row("sprite", "display gone", status=1, says=GONE, on="x11"),
+    Row("sprite", 'typed " Yes "', status=1, says=REFUSED + "0x80000000", on="x11"),
+    Row("sprite", 'typed "yess"', status=1, says=REFUSED + "0x0", on="x11"),
+    Row("sprite", "", ends="X lost", status=1, says=LOST, on="x11"),
+    Row("sprite", "Return", shows="window", ends="X lost", status=1, says=LOST, on="x11"),
+]
+
+
+def runs_here(option, row):
+    """Whether ROW runs where this run is; full screen is a window manager's to give."""
+    where, windows, openbox = row.on.split(), option.build == "windows", option.desktop == "openbox"
+    if option.build == "web":
+        return ("web" if option.ratio == 1 else f"web{option.ratio:g}") in where
+    native = option.desktop not in ("openbox", "none") and SDL3
+    return (
+        "all" in where
+        or "x" in where
+        and not (windows or native)
+        or "gnome" in where
+        and native
+        and option.desktop == "mutter"
+        or openbox
+        and ("openbox" in where or "x11" in where and not windows)
+        or option.desktop == "kwin_2x"
+        and row.answer == "click Yes"
+    ) and (option.desktop, row.shows) != ("none", "full screen")
+
+
+def pytest_generate_tests(metafunc):
+    rows = [row for row in ROWS if runs_here(metafunc.config.option, row)]
+    names = [" ".join(map(str, [os.path.basename(row.image), *row[1:5]])) for row in rows]
+    metafunc.parametrize("row", rows, ids=names)
+
+
+@pytest.fixture(scope="module")
+def sprite():
+    """The sprite's pixels that are not white, by place."""
+    image = Image.open(SPRITE).convert("RGB")
+    pixels = {(x, y): image.getpixel((x, y)) for x in range(16) for y in range(16)}
+    return {place: colour for place, colour in pixels.items() if colour != WHITE}
+
+
+def test_a_person_meets_zavit(row, place, sprite, tmp_path, pytestconfig):
+    option, folder = pytestconfig.option, str(tmp_path / "case")
+    if SDL3 and option.build != "classic" and row.image.endswith("unpadded_last_row.bmp"):
+        row = row._replace(shows="", ends="", says=LOAD + "BMP's last row lacks the padding")
+    with desktop("openbox") if row.ends == "X lost" else contextlib.nullcontext(place) as where:
+        other = "focused" in row.answer and focus_other(where)
+        run = start(option, where, folder, row)
+        try:
+            run_case(option, where, run, sprite, row, other and other.w)
+        finally:
+            run.stop()
+            other and other.stop()
+            print(run.said())  # shown where the case fails
+
+
+def run_case(option, where, run, sprite, row, other):
+    if not row.answer and option.build == "web":  # refused at once, in one line
+        return poll(lambda: run.said() == row.says and not run.asking(), f'not "{row.says}"')
+    answer(option, where, run, row.answer.split(",")[0], other)
+    window = row.shows and poll(lambda: shown(option, where, row.shows), "no " + row.shows, run)
+    if other:
+        poll(lambda: level(window.w) > level(other), "the window is behind", run)
+    if option.build == "web" and window:
+        check_page_window(where, row.shows, sprite)
+    if row.shows in ("full screen", "title bar") and option.build != "classic":
+        check_picture(where, window, sprite, run, row.shows)
+    if row.shows in ("sprites", "finger") or row.shows == "full screen" and option.ratio > 1:
+        follow(sprite, window, run)
+    if row.shows == "own colours":
+        check_colours(sprite, window, row.image, run)
+    end(where, run, window, row.ends)
+    status = poll(lambda: run.status() is not None and [run.status()], "it did not end")[0]
+    lines = run.said().splitlines() or [""]
+    assert not [line for line in lines if "Sanitizer" in line or "runtime error:" in line]
+    assert status == row.status, f"status {status}, not {row.status}"
+    assert lines[-1].startswith(row.says), f'the last line is not "{row.says}..."'
+    if option.build == "web":
+        check_page_after(where, row)
+
+
+def start(option, where, folder, row):
+    """zavit in FOLDER, its image and settings beside it; or its page there."""
+    image, *settings = row.image.split()
+    settings = dict(setting.split("=") for setting in settings)
+    if option.build == "web":
+        folder = where.cases + "/" + os.path.basename(os.path.dirname(folder))
+        shutil.copytree(option.program, folder)
+    else:
+        os.mkdir(folder)
+    if image == "folder":
+        os.mkdir(folder + "/zavit.bmp")
+    elif image != "none":
+        shutil.copy(image if image.endswith(".bmp") else SPRITE, folder + "/zavit.bmp")
+    if option.build == "web":
+        finger = row.shows == "finger"
+        return where.run(folder, settings.get("frame"), settings.get("csp", ""), finger)
+    for path in option.beside:
+        shutil.copy(path, folder)
+    beside = [os.path.basename(path) for path in option.beside]
+    command = [folder + "/" + w if w in beside else w for w in shlex.split(option.program)]
+    cwd = folder
+    if image in ("elsewhere", "own"):  # started from another folder, the image by the program
+        os.mkdir(cwd := folder + "/elsewhere")
+        if image == "own":  # a person's own image there wins, however bad
+            shutil.copy(IMAGES + "/text.bmp", cwd + "/zavit.bmp")
+    return started(row.answer, command, folder, cwd, dict(where.env, **settings))
+
+
+def started(answer, command, folder, cwd, env):
+    """From a terminal without a display (video modes refused), or whose display is gone."""
+    typed, stdin = answer.startswith("typed"), subprocess.DEVNULL
+    if typed or "display" in answer:
+        env = {k: v for k, v in env.items() if "DISPLAY" not in k and k != "SDL_VIDEODRIVER"}
+        env["TERM"] = "xterm"
+    if answer == "display gone":
+        env["DISPLAY"] = ":99"
+    if typed:
+        env.update(SDL_VIDEODRIVER="dummy", LD_PRELOAD=os.environ["ZAVIT_REFUSE_VIDEO"])
+        command, stdin = ["script", "-qec", shlex.join(command), "/dev/null"], subprocess.PIPE
+    return Program(command, folder, cwd, env, stdin)
+
+
+def answer(option, where, run, answer, other):
+    """The question answered as a person answers it, and seen to answer only then."""
+    if answer.startswith("typed"):
+        poll(lambda: "Notice: Full Scrren? [y/N] " in run.said(), "no question", run)
+        return run.proc.communicate(answer.split('"')[1].encode() + b"\n", WAIT)
+    if "display" in answer:
+        return None
+    asking = run.asking if option.build == "web" else lambda: find(where.d.screen().root, "Notice")
+    question = poll(asking, "no question", run)
+    if option.build == "web":
+        poll(lambda: where.b.find_element("id", "loading").text, "nothing says it loads", run)
+    else:
+        check_question(option, where, run, question, other)
+    if answer.endswith("Yes"):  # its middle, with the mouse or a finger, or on its picture
+        return click_yes(option, where, question, answer)
+    if answer == "close request":
+        return close(question)
+    for key in answer.split():  # answered on release only, but for Windows' own message box
+        where.key(key, 1)
+        time.sleep(HOLD * (option.build != "windows"))
+        assert option.build == "windows" or asking(), f"answered on {key} down"
+        web = option.build == "web"
+        assert not web or where.b.title != "ZAVIT" and not where.lines(), "started before"
+        where.key(key, 0)
+
+
+def check_question(option, where, run, question, other):
+    """A dialog at the desktop's scale, above the window that has the keyboard, taking it."""
+    assert not find(where.d.screen().root, "ZAVIT"), "a window before the answer"
+    z = where.zoom
+    if option.build != "windows":
+        assert picture(question).size == (DIALOG[0] * z, DIALOG[1] * z), "not to scale"
+        kind = where.d.get_atom("_NET_WM_WINDOW_TYPE_DIALOG")
+        assert kind in prop(question, "_NET_WM_WINDOW_TYPE"), "not a dialog"
+        poll(lambda: text_rows(picture(question)) >= 6 * z, "its text is not to scale", run)
+    if other:
+        poll(lambda: level(question) > level(other), "the question is behind", run)
+    poll(lambda: has_keyboard(where, question), "the question does not take the keyboard", run)
+
+
+def text_rows(shot):
+    rows = [shot.crop((0, y, shot.width, y + 1)) for y in range(shot.height // 2)]
+    return sum(BLACK in colours(row) for row in rows)
+
+
+def has_keyboard(where, w):
+    return where.d.get_input_focus().focus.id in (w.id, w.query_tree().parent.id)
+
+
+def click_yes(option, where, question, answer):
+    if option.build == "web":
+        for kind in (0, 2):
+            where.point(kind, *where.at(0.5, 0.5, "#yes"), finger=answer.startswith("tap"))
+        return
+    at = where.d.screen().root.translate_coords(question, YES[0] * where.zoom, YES[1] * where.zoom)
+    for down in (1, 0):
+        where.point(at.x, at.y, down)
+
+
+def level(w):
+    """Where W's top-level window lies in the stack, from the bottom."""
+    while (tree := w.query_tree()).parent != tree.root:
+        w = tree.parent
+    return [child.id for child in tree.root.query_tree().children].index(w.id)
+
+
+def focus_other(where):
+    """Another window, a person's terminal say, chosen to have the keyboard as a taskbar does."""
+    command = "xmessage -bg gray -g 1024x768 elsewhere".split()
+    other = Program(command, where.home + "/xmessage", where.home, where.env)
+    other.w = poll(lambda: find(where.d.screen().root, "xmessage"), "no xmessage", other)
+    send(other.w, "_NET_ACTIVE_WINDOW", 2)
+    if where.name == "none":  # no window manager to do it
+        other.w.set_input_focus(X.RevertToParent, X.CurrentTime)
+    poll(lambda: where.d.get_input_focus().focus.id == other.w.id, "xmessage has no keyboard")
+    return other
+
+
+def shown(option, where, seen):
+    """zavit's window as SEEN: full screen or not, and at the desktop's scale."""
+    window = where if option.build == "web" else where.window()
+    full = seen == "full screen"
+    if window and window.full() == (full and option.build != "classic"):
+        return (
+            full or window.size() == (WINDOW[0] * where.zoom, WINDOW[1] * where.zoom)
+        ) and window
+
+
+def check_picture(where, window, sprite, run, seen):
+    """Full screen scaled by whole pixels, only the sprite's colours, white and black shown.
+    A title bar, light with its name written dark."""
+    if seen == "title bar":
+        left, top = window.box[:2]
+        bar = where.screenshot().crop((left, top - TITLE_BAR, left + WINDOW[0], top)).convert("L")
+        assert ImageStat.Stat(bar).median[0] > 200 > 100 > bar.getextrema()[0], "no title bar"
+        return
+    poll(lambda: set(sprite.values()) & colours(window.picture()), "no sprites", run)
+    blurred = colours(window.picture()) - set(sprite.values()) - {WHITE, BLACK}
+    assert not blurred, f"blurred: {len(blurred)} colours not in the sprite"
+
+
+def sprite_missing(sprite, window, x, y):
+    """What the window shows wrong of the sprite under the mouse at X, Y, each pixel a block."""
+    shot, z, wrong = window.picture(), window.zoom, []
+    for (dx, dy), want in sprite.items():
+        px, py = x - 8 + dx, y - 8 + dy
+        inside = 0 <= px < WINDOW[0] and 0 <= py < WINDOW[1]
+        if inside and {shot.getpixel((px * z + k, py * z + k)) for k in (0, z - 1)} != {want}:
+            wrong.append(f"({px},{py})")
+    whites = sum(n for n, colour in shot.getcolors(shot.width * shot.height) if colour == WHITE)
+    return wrong[:3] + ["mostly not white"] * (whites < shot.width * shot.height / 4)
+
+
+def follow(sprite, window, run):
+    """The sprite under the pointer at each point, then on top in 20 pictures in a row. Each
+    point is reached by one move beside it and one onto it, each sent once: a window that opened
+    under the pointer learns nothing of a move to where it already is."""
+    for x, y in POINTS:
+        window.move(x + 1, y)
+        window.move(x, y)
+        poll(lambda: not sprite_missing(sprite, window, x, y), f"no sprite at {x},{y}", run)
+    for _ in range(20):
+        wrong = sprite_missing(sprite, window, x, y)
+        assert not wrong, f"the sprite is covered: {wrong}"
+
+
+def check_colours(sprite, window, image, run):
+    """An image's white seen through where it is white, and only its own colours shown."""
+    own = colours(Image.open(image).convert("RGB")) | {WHITE}
+    if "/palette_" in image:  # the others gather under the image, where it must be
+        window.move(0, 0)
+        window.move(*POINTS[-1])
+        poll(lambda: seen_through(sprite, window, *POINTS[-1]), "its white hides the others", run)
+    with contextlib.suppress(AssertionError):
+        poll(lambda: not colours(window.picture()) - own, "", run)
+    shown = colours(window.picture())
+    assert WHITE in shown and len(shown) > 1, "nothing drawn"
+    assert not shown - own, f"colours not its own: {sorted(shown - own)}"
+
+
+def seen_through(sprite, window, x, y):
+    shot, box = window.picture(), {(dx, dy) for dx in range(16) for dy in range(16)}
+    return any(shot.getpixel((x - 8 + dx, y - 8 + dy)) != WHITE for dx, dy in box - sprite.keys())
+
+
+def end(where, run, window, how):
+    """By a lost display, a close request or button, or Escape, maybe held: only its release
+    quits."""
+    if how == "X lost":
+        where.procs[0].terminate()
+    elif how == "close request":
+        window.close()
+    elif how == "close button":
+        for down in (1, 0):
+            where.point(window.box[2] + CLOSE[0], window.box[1] + CLOSE[1], down)
+    elif how:
+        poll(window.has_keyboard, "the window does not take the keyboard", run)
+        window.key("Escape", 1)
+        time.sleep(HOLD * (how == "Escape held"))
+        assert run.status() is None, "Escape quit before its release"
+        window.key("Escape", 0)
+
+
+def check_page_window(page, seen, sprite):
+    """A canvas pixel as near one CSS pixel as the room allows, in whole device pixels, drawn
+    sharp; a finger put down in its middle."""
+    page.zoom = page.size()[0] // WINDOW[0]
+    if seen == "full screen":
+        return
+    assert page.placed() and (page.framed or page.b.title == "ZAVIT"), "not windowed"
+    if seen == "own colours":
+        return poll(lambda: len(colours(page.picture())) > 1, "nothing drawn")
+    sharp = set(sprite.values()) | {WHITE}
+    poll(lambda: sharp >= colours(page.picture()) > {WHITE}, "nothing drawn, or blurred")
+    if page.finger:
+        page.point(0, *page.at(0.5, 0.5))
+
+
+def check_page_after(page, row):
+    """The page's lines on the console too, the host's policy kept, the canvas in its room."""
+    page.finger and page.point(2, 0, 0)
+    console = " ".join(e["message"] for e in page.b.get_log("browser")).replace('\\"', '"')
+    assert row.says in console, f'no line "{row.says}..." on the console'
+    assert "Content Security Policy" not in console, "against the host's policy"
+    assert poll(page.placed, "the canvas out of its room")
+    assert page.picture() == page.picture(), "not stopped"
