@@ -42,6 +42,8 @@ SDL3 = (
 # and sway then on their X11 backend, in an X screen of their own.
 Desktop = collections.namedtuple("Desktop", "command scale native")
 KWIN = "./kwin_wayland --xwayland --width 1024 --height 768 --scale 2 "
+KWIN_OUTPUTS = """[{"name": "outputs", "data": [{"connectorName": "X11-0", "scale": 2}]},
+    {"name": "setups", "data": []}]"""
 SWAY = "setpriv --reuid 65534 --regid 65534 --clear-groups env WLR_BACKENDS=x11 "
 DESKTOPS = {
     "openbox": Desktop("openbox", 1, False),
@@ -219,8 +221,12 @@ class Session:
         self.name, self.build, (command, self.zoom, self.native) = name, build, DESKTOPS[name]
         self.procs, self.home, self.host, self.remote = [], tempfile.mkdtemp(), None, None
         self.env = dict(os.environ, HOME=self.home, XDG_RUNTIME_DIR=self.home)
+        self.x_zoom = 2 if "kwin" in name else 1  # Plasma's Xft.dpi; sway scales X windows itself
         if "kwin" in name:
             shutil.copy(shutil.which("kwin_wayland"), self.home)  # without its capabilities
+        if "kwin" in name and self.native:  # kwin 6.7 takes its scale from here alone
+            os.makedirs(self.home + "/.config")
+            open(self.home + "/.config/kwinoutputconfig.json", "w").write(KWIN_OUTPUTS)
         if "sway" in name:
             os.chown(self.home, 65534, -1)
             open(self.home + "/sway", "w").write(SWAY_CONFIG)
@@ -313,7 +319,9 @@ class Session:
 
     def screenshot(self):
         if self.host:
-            return Image.frombytes("RGB", HOST, self.on_host("import", "-window", "root", "rgb:-"))
+            return Image.frombytes(
+                "RGB", HOST, self.on_host("import", "-window", "root", "-depth", "8", "rgb:-")
+            )
         command = CAST.split() + ["video/x-raw,format=BGR", "!", "fdsink"]
         data = subprocess.run(command, env=self.env, capture_output=True).stdout
         return Image.frombytes("RGB", SCREEN, data, "raw", "BGR")

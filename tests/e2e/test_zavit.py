@@ -224,7 +224,7 @@ def answer(option, where, run, answer, other):
 def check_question(option, where, run, question, other):
     """A dialog at the desktop's scale, above the window that has the keyboard, taking it."""
     assert not find(where.d.screen().root, "ZAVIT"), "a window before the answer"
-    z = where.zoom
+    z = where.x_zoom
     if option.build != "windows":
         assert picture(question).size == (DIALOG[0] * z, DIALOG[1] * z), "not to scale"
         kind = where.d.get_atom("_NET_WM_WINDOW_TYPE_DIALOG")
@@ -249,7 +249,9 @@ def click_yes(option, where, question, answer):
         for kind in (0, 2):
             where.point(kind, *where.at(0.5, 0.5, "#yes"), finger=answer.startswith("tap"))
         return
-    at = where.d.screen().root.translate_coords(question, YES[0] * where.zoom, YES[1] * where.zoom)
+    at = where.d.screen().root.translate_coords(
+        question, YES[0] * where.x_zoom, YES[1] * where.x_zoom
+    )
     for down in (1, 0):
         where.point(at.x, at.y, down)
 
