@@ -20,7 +20,7 @@ import time
 
 import dbus
 import pytest
-from PIL import Image
+from PIL import Image, ImageFilter
 from selenium import webdriver
 from selenium.common.exceptions import WebDriverException
 from selenium.webdriver.chrome.service import Service
@@ -227,7 +227,8 @@ class Session:
         if "kwin" in name and self.native:  # kwin 6.7 takes its scale from here alone
             os.makedirs(self.home + "/.config")
             open(self.home + "/.config/kwinoutputconfig.json", "w").write(KWIN_OUTPUTS)
-        if "sway" in name:
+        if "sway" in name:  # SDL 3 would take XWayland, as sway 1.12 lacks fifo-v1
+            self.env["SDL_VIDEODRIVER"] = "wayland"
             os.chown(self.home, 65534, -1)
             open(self.home + "/sway", "w").write(SWAY_CONFIG)
         if self.native and "mutter" not in name:
@@ -359,8 +360,9 @@ class Session:
             return Window(self, w=found)
         if self.native and title == "ZAVIT":
             white = self.screenshot().point(lambda v: 255 * (v == 255)).convert("L")
-            box = white.point(lambda v: 255 * (v == 255)).getbbox()
-            return box and Window(self, box=box)
+            white = white.point(lambda v: 255 * (v == 255)).filter(ImageFilter.MinFilter(9))
+            box = white.getbbox()  # white wider than a title's letters, such as sway's
+            return box and Window(self, box=(box[0] - 4, box[1] - 4, box[2] + 4, box[3] + 4))
 
     def end(self):
         if self.build == "windows":
@@ -431,7 +433,11 @@ class Page:
             touch = {"type": ("touchStart", "touchMove", "touchEnd")[kind]}
             touch["touchPoints"] = [{"x": x, "y": y}][: kind < 2]
             return self.b.execute_cdp_cmd("Input.dispatchTouchEvent", touch)
-        kinds, button = ("mousePressed", "mouseMoved", "mouseReleased"), "none" if kind else "left"
+        kinds, button = (
+            "mousePressed",
+            "mouseMoved",
+            "mouseReleased",
+        ), "none" if kind == 1 else "left"
         mouse = dict(type=kinds[kind], x=x, y=y, button=button, clickCount=1)
         self.b.execute_cdp_cmd("Input.dispatchMouseEvent", mouse)
 
