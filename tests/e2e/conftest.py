@@ -271,10 +271,11 @@ class Session:
         if self.native and "mutter" in command:
             self.remote = poll(self.remote_desktop, "no remote desktop of mutter's")
         if self.build == "windows":  # a cold prefix takes seconds to show a first window
-            self.env.update(WINEPREFIX=self.home + "/wine", WINEDLLOVERRIDES="mscoree,mshtml=")
+            self.env.update(WINEPREFIX=self.home + "/wine", WINEDEBUG="-all")
+            self.env["WINEDLLOVERRIDES"] = "mscoree,mshtml="  # no asking for Mono and Gecko
             os.mkdir(self.env["WINEPREFIX"])
             for command in ("wineserver -p", "wineboot -i", "wine cmd /c exit"):
-                subprocess.run(command.split(), env=self.env, capture_output=True, check=True)
+                subprocess.run(command.split(), env=self.env, stdout=subprocess.DEVNULL, check=True)
 
     def new_x(self):
         """The X display the compositor made: not the one it shows in."""
