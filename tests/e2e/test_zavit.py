@@ -72,6 +72,7 @@ ROWS = [
         "sprite", "no display", status=1, says="Unable to init SDL: no display available", on="x11"
     ),
     Row("sprite", "display gone", status=1, says=GONE, on="x11"),
+    Row("sprite SDL_VIDEODRIVER=", "no display", status=1, says="Unable to init SDL: ", on="x11"),
     Row("sprite", 'typed " Yes "', status=1, says=REFUSED + "0x80000000", on="x11"),
     Row("sprite", 'typed "yess"', status=1, says=REFUSED + "0x0", on="x11"),
     Row("sprite", "", ends="X lost", status=1, says=LOST, on="x11"),
@@ -180,10 +181,10 @@ def start(option, where, folder, row):
         os.mkdir(cwd := folder + "/elsewhere")
         if image == "own":  # a person's own image there wins, however bad
             shutil.copy(IMAGES + "/text.bmp", cwd + "/zavit.bmp")
-    return started(row.answer, command, folder, cwd, dict(where.env, **settings))
+    return started(row.answer, command, folder, cwd, where.env, settings)
 
 
-def started(answer, command, folder, cwd, env):
+def started(answer, command, folder, cwd, env, settings):
     """From a terminal without a display (video modes refused), or whose display is gone."""
     typed, stdin = answer.startswith("typed"), subprocess.DEVNULL
     if typed or "display" in answer:
@@ -191,6 +192,7 @@ def started(answer, command, folder, cwd, env):
         env["TERM"] = "xterm"
     if answer == "display gone":
         env["DISPLAY"] = ":99"
+    env = dict(env, **settings)
     if typed:
         env.update(SDL_VIDEODRIVER="dummy", LD_PRELOAD=os.environ["ZAVIT_REFUSE_VIDEO"])
         command, stdin = ["script", "-qec", shlex.join(command), "/dev/null"], subprocess.PIPE
