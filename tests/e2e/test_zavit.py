@@ -27,7 +27,7 @@ TITLE_BAR, CLOSE = 37, (-18, -20)  # GTK's on GNOME: its height; its close butto
 POINTS = [(3, 5), (316, 237), (200, 60)]
 LOAD, LOST = 'Unable to load "zavit.bmp": ', "Lost the connection to the X display"
 REFUSED = "Unable to set 320x240 video: refused 320x240x32, flags "  # refuse_video_mode.cpp
-GONE = 'Unable to init SDL: the display ":99" did not answer'
+GONE = 'Unable to init SDL: the displays "wayland-9" and ":99" did not answer'
 NO_WASM = "This site's policy does not allow WebAssembly, which zavit needs."
 # A case: the image (and settings) beside zavit, the question's answer, what must be seen, how
 # it ends, its status, how standard error's last line starts, and where it runs: all (every
@@ -71,7 +71,7 @@ ROWS = [
     Row(
         "sprite", "no display", status=1, says="Unable to init SDL: no display available", on="x11"
     ),
-    Row("sprite", "display gone", status=1, says=GONE, on="x11"),
+    Row("sprite", "displays gone", status=1, says=GONE, on="x11"),
     Row("sprite SDL_VIDEODRIVER=", "no display", status=1, says="Unable to init SDL: ", on="x11"),
     Row("sprite", 'typed " Yes "', status=1, says=REFUSED + "0x80000000", on="x11"),
     Row("sprite", 'typed "yess"', status=1, says=REFUSED + "0x0", on="x11"),
@@ -190,8 +190,8 @@ def started(answer, command, folder, cwd, env, settings):
     if typed or "display" in answer:
         env = {k: v for k, v in env.items() if "DISPLAY" not in k and k != "SDL_VIDEODRIVER"}
         env["TERM"] = "xterm"
-    if answer == "display gone":
-        env["DISPLAY"] = ":99"
+    if answer == "displays gone":  # a terminal's, after the desktop ended
+        env.update(DISPLAY=":99", WAYLAND_DISPLAY="wayland-9")
     env = dict(env, **settings)
     if typed:
         env.update(SDL_VIDEODRIVER="dummy", LD_PRELOAD=os.environ["ZAVIT_REFUSE_VIDEO"])
