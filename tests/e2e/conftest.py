@@ -126,7 +126,11 @@ def find(w, title):
         if found := find(child, title):
             return found
     named = title.encode() in (prop(w, "WM_NAME"), prop(w, "_NET_WM_NAME"))
-    return w if named and w.get_attributes().map_state == X.IsViewable else None
+    return w if named and viewable(w) else None
+
+
+def viewable(w):
+    return w.get_attributes().map_state == X.IsViewable
 
 
 def picture(w):
@@ -185,9 +189,8 @@ class Window:
 
     def full(self):
         if self.w:
-            return self.desktop.d.get_atom("_NET_WM_STATE_FULLSCREEN") in prop(
-                self.w, "_NET_WM_STATE"
-            )
+            state = self.desktop.d.get_atom("_NET_WM_STATE_FULLSCREEN")
+            return state in prop(self.w, "_NET_WM_STATE")
         return self.box[2] - self.box[0] > WINDOW[0] * self.zoom
 
     def size(self):
@@ -267,7 +270,7 @@ class Session:
         root = self.d.screen().root
         poll(lambda: not manager or prop(root, "_NET_SUPPORTING_WM_CHECK"), f"no {self.name}")
         probe = root.create_window(0, 0, 1, 1, 0, 0)  # the manager is ready once it maps it
-        poll(lambda: probe.map() or probe.get_attributes().map_state == 2, f"no {self.name}")
+        poll(lambda: probe.map() or viewable(probe), f"no {self.name}")
         if self.native and "mutter" in command:
             self.remote = poll(self.remote_desktop, "no remote desktop of mutter's")
         if self.build == "windows":  # a cold prefix takes seconds to show a first window
