@@ -310,14 +310,20 @@ def sprite_missing(sprite, window, x, y):
         inside = 0 <= px < WINDOW[0] and 0 <= py < WINDOW[1]
         if inside and {shot.getpixel((px * z + k, py * z + k)) for k in (0, z - 1)} != {want}:
             wrong.append(f"({px},{py})")
+    return wrong[:3] + ["mostly not white"] * (not mostly_white(shot))
+
+
+def mostly_white(shot):
     whites = sum(n for n, colour in shot.getcolors(shot.width * shot.height) if colour == WHITE)
-    return wrong[:3] + ["mostly not white"] * (whites < shot.width * shot.height / 4)
+    return whites >= shot.width * shot.height / 4
 
 
 def follow(sprite, window, run):
     """The sprite under the pointer at each point, then on top in 20 pictures in a row. Each
     point is reached by one move beside it and one onto it, each sent once: a window that opened
-    under the pointer learns nothing of a move to where it already is."""
+    under the pointer learns nothing of a move to where it already is. The first waits for the
+    first frame: a window shown before it may not listen to the pointer yet."""
+    poll(lambda: mostly_white(window.picture()), "nothing drawn", run)
     for x, y in POINTS:
         window.move(x + 1, y)
         window.move(x, y)
