@@ -36,8 +36,8 @@ endfunction()
 zavit_require_version(changelog "^zavit \\(")
 zavit_require_version(${ZAVIT_METAINFO} "<release ")
 
-# The entry starts the program in its data folder, beside the installed zavit.bmp; the manual
-# page names that folder. Both are made for the prefix being installed to.
+# The entry names the installed program, which the menu starts in the home folder, and the
+# manual page names the data folder with the installed zavit.bmp: both for the prefix installed to.
 configure_file(assets/zavit.desktop ${CMAKE_CURRENT_BINARY_DIR}/zavit.desktop @ONLY)
 configure_file(assets/zavit.6 ${CMAKE_CURRENT_BINARY_DIR}/zavit.6 @ONLY)
 configure_file(assets/changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog COPYONLY)
