@@ -258,6 +258,7 @@ class Session:
         if self.native and "mutter" in command:
             for helper in ("pipewire", "wireplumber"):  # for its screen cast
                 self.spawn([helper])
+            poll(lambda: os.path.exists(self.home + "/pipewire-0"), "no PipeWire")
         log = open(self.home + "/log", "w")  # the compositor's messages
         manager = wayland and self.spawn(command, shell=True, cwd=self.home, stdout=log)
         number = poll(self.new_x, "no X") if wayland else self.xvfb(*SCREEN)
@@ -328,7 +329,12 @@ class Session:
                 "RGB", HOST, self.on_host("import", "-window", "root", "-depth", "8", "rgb:-")
             )
         command = CAST.split() + ["video/x-raw,format=BGR", "!", "fdsink"]
-        data = subprocess.run(command, env=self.env, capture_output=True).stdout
+        data = b""
+        for _ in range(3):  # a cast that ends, or waits, before its first frame shows nothing
+            with contextlib.suppress(subprocess.TimeoutExpired):
+                data = subprocess.run(command, env=self.env, capture_output=True, timeout=5).stdout
+                if len(data) == SCREEN[0] * SCREEN[1] * 3:
+                    break
         return Image.frombytes("RGB", SCREEN, data, "raw", "BGR")
 
     def key(self, key, down):

@@ -246,7 +246,8 @@ def text_rows(shot):
 
 
 def has_keyboard(where, w):
-    return where.d.get_input_focus().focus.id in (w.id, w.query_tree().parent.id)
+    focus = where.d.get_input_focus().focus  # a window, or none yet
+    return getattr(focus, "id", 0) in (w.id, w.query_tree().parent.id)
 
 
 def click_yes(option, where, question, answer):
@@ -276,7 +277,7 @@ def focus_other(where):
     send(other.w, "_NET_ACTIVE_WINDOW", 2)
     if where.name == "none":  # no window manager to do it
         other.w.set_input_focus(X.RevertToParent, X.CurrentTime)
-    poll(lambda: where.d.get_input_focus().focus.id == other.w.id, "xmessage has no keyboard")
+    poll(lambda: has_keyboard(where, other.w), "xmessage has no keyboard")
     return other
 
 
