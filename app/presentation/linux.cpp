@@ -180,7 +180,7 @@ static bool wayland_named_first(const char *asked)
 {
     const char *wayland = strstr(asked, "wayland");
     const char *x11 = getenv("DISPLAY") ? strstr(asked, "x11") : NULL;
-    return wayland && !(x11 && x11 < wayland);
+    return wayland && (!x11 || x11 > wayland);
 }
 
 // Which driver SDL will take, told without starting it: a trial start would start libdecor,
@@ -280,7 +280,7 @@ static bool x11_answers(const char *name)
 static bool wayland_answers(const char *name)
 {
     const char *runtime = getenv("XDG_RUNTIME_DIR");
-    if (name[0] != '/' && !(runtime && runtime[0] == '/'))
+    if (name[0] != '/' && (!runtime || runtime[0] != '/'))
         return false;
     wl_display *display = wl_display_connect(name);
     if (display)
