@@ -274,6 +274,7 @@ class Session:
         poll(lambda: probe.map() or viewable(probe), f"no {self.name}")
         if self.native and "mutter" in command:
             self.remote = poll(self.remote_desktop, "no remote desktop of mutter's")
+            poll(self.cast, "no screen cast of mutter's")
         if self.build == "windows":  # a cold prefix takes seconds to show a first window
             self.env.update(WINEPREFIX=self.home + "/wine", WINEDEBUG="-all")
             self.env["WINEDLLOVERRIDES"] = "mscoree,mshtml="  # no asking for Mono and Gecko
@@ -328,14 +329,18 @@ class Session:
             return Image.frombytes(
                 "RGB", HOST, self.on_host("import", "-window", "root", "-depth", "8", "rgb:-")
             )
-        command = CAST.split() + ["video/x-raw,format=BGR", "!", "fdsink"]
         data = b""
         for _ in range(3):  # a cast that ends, or waits, before its first frame shows nothing
-            with contextlib.suppress(subprocess.TimeoutExpired):
-                data = subprocess.run(command, env=self.env, capture_output=True, timeout=5).stdout
-                if len(data) == SCREEN[0] * SCREEN[1] * 3:
-                    break
+            if data := self.cast():
+                break
         return Image.frombytes("RGB", SCREEN, data, "raw", "BGR")
+
+    def cast(self):
+        """One frame of mutter's screen cast, if it gives one within 5 s."""
+        command = CAST.split() + ["video/x-raw,format=BGR", "!", "fdsink"]
+        with contextlib.suppress(subprocess.TimeoutExpired):
+            data = subprocess.run(command, env=self.env, capture_output=True, timeout=5).stdout
+            return data if len(data) == SCREEN[0] * SCREEN[1] * 3 else b""
 
     def key(self, key, down):
         if self.remote:
