@@ -202,18 +202,26 @@ static bool sdl_takes_wayland()
     return compositor_paces;
 }
 
+// Whether FOLDER holds a file whose name starts with PREFIX and ends with SUFFIX.
+static bool folder_holds(const char *folder, const char *prefix, const char *suffix)
+{
+    DIR *entries = opendir(folder);
+    bool found = false;
+    for (dirent *entry; entries && !found && (entry = readdir(entries));) {
+        size_t length = strlen(entry->d_name);
+        size_t tail = strlen(suffix);
+        found = strncmp(entry->d_name, prefix, strlen(prefix)) == 0 && length >= tail &&
+                strcmp(entry->d_name + length - tail, suffix) == 0;
+    }
+    if (entries)
+        closedir(entries);
+    return found;
+}
+
 static bool has_libdecor_plugin()
 {
     const char *folder = getenv("LIBDECOR_PLUGIN_DIR");
-    DIR *plugins = opendir(folder ? folder : ZAVIT_LIBDECOR_PLUGINS);
-    bool found = false;
-    for (dirent *entry; plugins && !found && (entry = readdir(plugins));) {
-        const char *suffix = strstr(entry->d_name, PLUGIN_SUFFIX);
-        found = suffix && strcmp(suffix, PLUGIN_SUFFIX) == 0;
-    }
-    if (plugins)
-        closedir(plugins);
-    return found;
+    return folder_holds(folder ? folder : ZAVIT_LIBDECOR_PLUGINS, "", PLUGIN_SUFFIX);
 }
 
 // GNOME leaves a Wayland window's frame to the program, which SDL 3 draws through libdecor and
@@ -234,13 +242,7 @@ static bool frameless_on_wayland(bool fullscreen)
 // A GPU offers render nodes; without one, Mesa's software OpenGL is the one that works.
 static bool has_render_node()
 {
-    DIR *nodes = opendir(RENDER_NODES);
-    bool found = false;
-    for (dirent *entry; nodes && !found && (entry = readdir(nodes));)
-        found = strncmp(entry->d_name, RENDER_NODE_PREFIX, sizeof RENDER_NODE_PREFIX - 1) == 0;
-    if (nodes)
-        closedir(nodes);
-    return found;
+    return folder_holds(RENDER_NODES, RENDER_NODE_PREFIX, "");
 }
 
 // SDL's Wayland window has no framebuffer of its own: it presents through a renderer's
