@@ -13,7 +13,7 @@ import time
 
 import pytest
 from conftest import BLACK, HOLD, SDL3, WAIT, WHITE, WINDOW, Program, close, colours, desktop
-from conftest import find, picture, poll, prop, send
+from conftest import Window, find, picture, poll, prop, send
 from PIL import Image, ImageFile, ImageStat
 from Xlib import X
 
@@ -237,17 +237,12 @@ def check_question(option, where, run, question, other):
         poll(lambda: text_rows(picture(question)) >= 6 * z, "its text is not to scale", run)
     if other:
         poll(lambda: level(question) > level(other), "the question is behind", run)
-    poll(lambda: has_keyboard(where, question), "the question does not take the keyboard", run)
+    poll(Window(where, w=question).has_keyboard, "the question does not take the keyboard", run)
 
 
 def text_rows(shot):
     rows = [shot.crop((0, y, shot.width, y + 1)) for y in range(shot.height // 2)]
     return sum(BLACK in colours(row) for row in rows)
-
-
-def has_keyboard(where, w):
-    focus = where.d.get_input_focus().focus  # a window, or none yet
-    return getattr(focus, "id", 0) in (w.id, w.query_tree().parent.id)
 
 
 def click_yes(option, where, question, answer):
@@ -277,7 +272,7 @@ def focus_other(where):
     send(other.w, "_NET_ACTIVE_WINDOW", 2)
     if where.name == "none":  # no window manager to do it
         other.w.set_input_focus(X.RevertToParent, X.CurrentTime)
-    poll(lambda: has_keyboard(where, other.w), "xmessage has no keyboard")
+    poll(Window(where, w=other.w).has_keyboard, "xmessage has no keyboard")
     return other
 
 
