@@ -1,7 +1,8 @@
 """Where zavit runs, and how a person's eyes, keys and pointer reach it: a desktop started by its
-row of DESKTOPS, or the page in headless Chromium. X windows are found by name. A window that
-SDL 3 draws on Wayland is found as the white on the compositor's screen: the X screen it shows
-in (kwin, sway), given keys and pointer through XTEST there, or mutter's remote desktop."""
+row of DESKTOPS, or the page in headless Chromium. X windows are found by name and driven with
+xdotool. A window that SDL 3 draws on Wayland is found as the white on the compositor's screen:
+the X screen it shows in (kwin, sway), or mutter's screen cast and remote desktop, as Debian's
+mutter has no window of its own to show its screen in."""
 
 import collections
 import contextlib
@@ -27,17 +28,12 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.keys import Keys
 from Xlib import X, XK, display, error, protocol
-from Xlib.ext import xtest
 
 WAIT, POLL, HOLD = 10, 0.05, 0.3  # seconds: the longest wait, between two looks, a key held
 WINDOW, SCREEN, HOST = (320, 240), (1024, 768), (2048, 1536)  # zavit's; a screen at 1x, 2x
 WHITE, BLACK = (255, 255, 255), (0, 0, 0)
-SDL3 = (
-    b"sdl2-compat"
-    in subprocess.run(  # beneath sdl12-compat
-        ["dpkg-query", "-Wf", "${source:Package}", "libsdl2-2.0-0"], capture_output=True
-    ).stdout
-)
+SOURCE = ["dpkg-query", "-Wf", "${source:Package}", "libsdl2-2.0-0"]  # SDL 2's, or SDL 3's shim
+SDL3 = b"sdl2-compat" in subprocess.run(SOURCE, capture_output=True).stdout
 # How a desktop starts, its scale, and whether SDL 3 draws zavit's window there itself: kwin
 # and sway then on their X11 backend, in an X screen of their own.
 Desktop = collections.namedtuple("Desktop", "command scale native")
@@ -81,7 +77,7 @@ ENDED = re.compile(r"\n?zavit has ended \(status (\d+)\)\. Reload the page.*")  
 
 def pytest_addoption(parser):
     parser.addoption("--desktop", choices=DESKTOPS, default="openbox")
-    parser.addoption("--build", choices=("sdl12-compat", "classic", "windows", "web"))
+    parser.addoption("--build", choices=("classic", "windows", "web"), help="not sdl12-compat")
     parser.addoption("--ratio", type=float, default=1, help="the page's device pixel ratio")
     parser.addoption("--beside", action="append", default=[], help="copied beside the program")
     parser.addoption("--program", help="the command that starts zavit, or the page's folder")
@@ -108,7 +104,8 @@ def poll(test, what, run=None):
             if found := test():
                 return found
         time.sleep(POLL)
-    raise AssertionError(what + (f" (ended: {run.status()})" if run and run.status() else ""))
+    ended = f" (ended: {run.status()})" if run and run.status() is not None else ""
+    raise AssertionError(what + ended)
 
 
 def colours(image):
@@ -145,10 +142,6 @@ def send(w, kind, first):
     kind = w.display.get_atom(kind)
     w.send_event(protocol.event.ClientMessage(window=w, client_type=kind, data=data))
     w.display.flush()
-
-
-def close(w):
-    send(w, "WM_PROTOCOLS", w.display.get_atom("WM_DELETE_WINDOW"))
 
 
 def stop(proc):
@@ -189,7 +182,7 @@ class Window:
 
     def full(self):
         if self.w:
-            state = self.desktop.d.get_atom("_NET_WM_STATE_FULLSCREEN")
+            state = self.w.display.get_atom("_NET_WM_STATE_FULLSCREEN")
             return state in prop(self.w, "_NET_WM_STATE")
         return self.box[2] - self.box[0] > WINDOW[0] * self.zoom
 
@@ -202,18 +195,15 @@ class Window:
         at = self.w and self.desktop.d.screen().root.translate_coords(self.w, x, y)
         self.desktop.point(*((at.x, at.y) if at else (self.box[0] + x, self.box[1] + y)))
 
-    def key(self, key, down):
-        self.desktop.key(key, down)
-
     def has_keyboard(self):
         focus = getattr(self.desktop.d.get_input_focus().focus, "id", 0)
         return not self.w or focus in (self.w.id, self.w.query_tree().parent.id)
 
     def close(self):
         if self.w:
-            return close(self.w)
+            return send(self.w, "WM_PROTOCOLS", self.w.display.get_atom("WM_DELETE_WINDOW"))
         for key, down in (("Alt_L", 1), ("F4", 1), ("F4", 0), ("Alt_L", 0)):
-            self.key(key, down)
+            self.desktop.key(key, down)
 
 
 class Session:
@@ -238,6 +228,8 @@ class Session:
             self.host = ":" + self.xvfb(*HOST)
             command = command.replace("$HOST", self.host)
         self.start(command)
+        if build == "windows":
+            self.start_wine()
 
     def spawn(self, command, **options):
         options.setdefault("stderr", subprocess.DEVNULL)
@@ -251,16 +243,18 @@ class Session:
         return self.first_line(f"Xvfb -displayfd 1 -screen 0 {wide}x{high}x24 -nolisten tcp")
 
     def start(self, command):
-        wayland = " " in command
+        wayland, cast = " " in command, self.native and "mutter" in command
         if wayland:  # a session bus of its own, ours too where it is driven over D-Bus
-            bus = self.first_line("dbus-daemon --session --print-address")
-            self.env["DBUS_SESSION_BUS_ADDRESS"] = bus
-        if self.native and "mutter" in command:
-            for helper in ("pipewire", "wireplumber"):  # for its screen cast
+            self.env["DBUS_SESSION_BUS_ADDRESS"] = self.first_line(
+                "dbus-daemon --session --print-address"
+            )
+        if cast:  # mutter's screen cast needs PipeWire listening
+            for helper in ("pipewire", "wireplumber"):
                 self.spawn([helper])
             poll(lambda: os.path.exists(self.home + "/pipewire-0"), "no PipeWire")
         log = open(self.home + "/log", "w")  # the compositor's messages
-        manager = wayland and self.spawn(command, shell=True, cwd=self.home, stdout=log)
+        options = dict(shell=True, cwd=self.home, stdout=log, stderr=log)
+        manager = wayland and self.spawn(command, **options)
         number = poll(self.new_x, "no X") if wayland else self.xvfb(*SCREEN)
         self.d = poll(lambda: self.connect(number), "no X")
         for name in glob.glob("wayland-?", root_dir=self.home):
@@ -272,15 +266,17 @@ class Session:
         poll(lambda: not manager or prop(root, "_NET_SUPPORTING_WM_CHECK"), f"no {self.name}")
         probe = root.create_window(0, 0, 1, 1, 0, 0)  # the manager is ready once it maps it
         poll(lambda: probe.map() or viewable(probe), f"no {self.name}")
-        if self.native and "mutter" in command:
+        if cast:
             self.remote = poll(self.remote_desktop, "no remote desktop of mutter's")
             poll(self.cast, "no screen cast of mutter's")
-        if self.build == "windows":  # a cold prefix takes seconds to show a first window
-            self.env.update(WINEPREFIX=self.home + "/wine", WINEDEBUG="-all")
-            self.env["WINEDLLOVERRIDES"] = "mscoree,mshtml="  # no asking for Mono and Gecko
-            os.mkdir(self.env["WINEPREFIX"])
-            for command in ("wineserver -p", "wineboot -i", "wine cmd /c exit"):
-                subprocess.run(command.split(), env=self.env, stdout=subprocess.DEVNULL, check=True)
+
+    def start_wine(self):
+        """A prefix of its own, made before the first case: a cold one takes seconds."""
+        self.env.update(WINEPREFIX=self.home + "/wine", WINEDEBUG="-all")
+        self.env["WINEDLLOVERRIDES"] = "mscoree,mshtml="  # no asking for Mono and Gecko
+        os.mkdir(self.env["WINEPREFIX"])
+        for command in ("wineserver -p", "wineboot -i", "wine cmd /c exit"):
+            subprocess.run(command.split(), env=self.env, stdout=subprocess.DEVNULL, check=True)
 
     def new_x(self):
         """The X display the compositor made: not the one it shows in."""
@@ -297,38 +293,32 @@ class Session:
             return display.Display(":" + number)
 
     def remote_desktop(self):
-        """mutter's remote desktop, and a cast of its screen: a call for each input."""
+        """mutter's remote desktop session, with a cast of its screen to point in."""
         bus = dbus.bus.BusConnection(self.env["DBUS_SESSION_BUS_ADDRESS"])
-
-        def call(path, method, signature="", *args):
-            interface, name = (MUTTER + method).rsplit(".", 1)
-            service = MUTTER + method.split(".")[0]
-            return bus.call_blocking(service, path, interface, name, signature, args)
-
-        session = call("/org/gnome/Mutter/RemoteDesktop", "RemoteDesktop.CreateSession")
-        key = (MUTTER + "RemoteDesktop.Session", "SessionId")
-        get = bus.call_blocking(MUTTER + "RemoteDesktop", session, dbus.PROPERTIES_IFACE, "Get",
-                                "ss", key)  # fmt: skip
-        cast = call("/org/gnome/Mutter/ScreenCast", "ScreenCast.CreateSession", "a{sv}",
-                    {"remote-desktop-session-id": get})  # fmt: skip
-        self.stream = call(cast, "ScreenCast.Session.RecordMonitor", "sa{sv}", "", {})
-        call(session, "RemoteDesktop.Session.Start")
-        remote = functools.partial(call, session)
+        desktop, cast = MUTTER + "RemoteDesktop", MUTTER + "ScreenCast"
+        path = bus.get_object(desktop, "/org/gnome/Mutter/RemoteDesktop").CreateSession()
+        session = dbus.Interface(bus.get_object(desktop, path), desktop + ".Session")
+        key = session.Get(desktop + ".Session", "SessionId", dbus_interface=dbus.PROPERTIES_IFACE)
+        casting = bus.get_object(cast, "/org/gnome/Mutter/ScreenCast")
+        path = casting.CreateSession({"remote-desktop-session-id": key}, dbus_interface=cast)
+        self.stream = bus.get_object(cast, path).RecordMonitor(
+            "", {}, dbus_interface=cast + ".Session"
+        )
+        session.Start()
         for down in (1, 0):  # mutter loses the first key and the first move
-            remote("RemoteDesktop.Session.NotifyKeyboardKeysym", "ub", 0xFFE1, down)
-        remote("RemoteDesktop.Session.NotifyPointerMotionAbsolute", "sdd", self.stream, 0, 0)
-        return remote
+            session.NotifyKeyboardKeysym(XK.string_to_keysym("Shift_L"), down)
+        session.NotifyPointerMotionAbsolute(self.stream, 0, 0)
+        return session
 
-    def on_host(self, *command):
-        """COMMAND run on the X screen the compositor shows in."""
-        env = dict(self.env, DISPLAY=self.host)
+    def on_x(self, *command):
+        """COMMAND run on the X screen the compositor shows in, or on ours."""
+        env = dict(self.env, DISPLAY=self.host or self.env["DISPLAY"])
         return subprocess.run(command, env=env, capture_output=True, check=True).stdout
 
     def screenshot(self):
         if self.host:
-            return Image.frombytes(
-                "RGB", HOST, self.on_host("import", "-window", "root", "-depth", "8", "rgb:-")
-            )
+            shot = self.on_x("import", "-window", "root", "-depth", "8", "rgb:-")
+            return Image.frombytes("RGB", HOST, shot)
         data = b""
         for _ in range(3):  # a cast that ends, or waits, before its first frame shows nothing
             if data := self.cast():
@@ -344,30 +334,18 @@ class Session:
 
     def key(self, key, down):
         if self.remote:
-            method = "RemoteDesktop.Session.NotifyKeyboardKeysym"
-            return self.remote(method, "ub", XK.string_to_keysym(key), down)
-        if self.host:
-            return self.on_host("xdotool", ("keyup", "keydown")[down], key)
-        code = self.d.keysym_to_keycode(XK.string_to_keysym(key))
-        xtest.fake_input(self.d, (X.KeyRelease, X.KeyPress)[down], code)
-        self.d.sync()
+            return self.remote.NotifyKeyboardKeysym(XK.string_to_keysym(key), down)
+        self.on_x("xdotool", ("keyup", "keydown")[down], key)
 
     def point(self, x, y, button=None):
         """The pointer to X, Y on the screen, and button 1 down or up there."""
         if self.remote:
-            self.remote(
-                "RemoteDesktop.Session.NotifyPointerMotionAbsolute", "sdd", self.stream, x, y
-            )
+            self.remote.NotifyPointerMotionAbsolute(self.stream, x, y)
             if button is not None:
-                self.remote("RemoteDesktop.Session.NotifyPointerButton", "ib", BUTTON_LEFT, button)
+                self.remote.NotifyPointerButton(BUTTON_LEFT, button)
             return
-        if self.host:
-            click = [("mouseup", "mousedown")[button], "1"] if button is not None else []
-            return self.on_host("xdotool", "mousemove", str(x), str(y), *click)
-        xtest.fake_input(self.d, X.MotionNotify, x=x, y=y)
-        if button is not None:
-            xtest.fake_input(self.d, (X.ButtonRelease, X.ButtonPress)[button], 1)
-        self.d.sync()
+        click = [] if button is None else [("mouseup", "mousedown")[button], "1"]
+        self.on_x("xdotool", "mousemove", str(x), str(y), *click)
 
     def window(self, title="ZAVIT"):
         """zavit's window, an X one or the compositor's own, once shown."""
@@ -448,11 +426,8 @@ class Page:
             touch = {"type": ("touchStart", "touchMove", "touchEnd")[kind]}
             touch["touchPoints"] = [{"x": x, "y": y}][: kind < 2]
             return self.b.execute_cdp_cmd("Input.dispatchTouchEvent", touch)
-        kinds, button = (
-            "mousePressed",
-            "mouseMoved",
-            "mouseReleased",
-        ), "none" if kind == 1 else "left"
+        kinds = ("mousePressed", "mouseMoved", "mouseReleased")
+        button = "none" if kind == 1 else "left"
         mouse = dict(type=kinds[kind], x=x, y=y, button=button, clickCount=1)
         self.b.execute_cdp_cmd("Input.dispatchMouseEvent", mouse)
 
@@ -515,9 +490,8 @@ def place(pytestconfig, tmp_path_factory):
             yield session
         return
     cases = str(tmp_path_factory.mktemp("site"))
-    server = http.server.ThreadingHTTPServer(
-        ("127.0.0.1", 0), functools.partial(Serve, directory=cases)
-    )
+    handler = functools.partial(Serve, directory=cases)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     chrome = webdriver.ChromeOptions()
     chrome.binary_location = "/usr/bin/chromium"  # Debian's; newer selenium will not look

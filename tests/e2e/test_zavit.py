@@ -12,8 +12,8 @@ import subprocess
 import time
 
 import pytest
-from conftest import BLACK, HOLD, SDL3, WAIT, WHITE, WINDOW, Program, close, colours, desktop
-from conftest import Window, find, picture, poll, prop, send
+from conftest import BLACK, DESKTOPS, HOLD, SDL3, WAIT, WHITE, WINDOW, Program, Window, colours
+from conftest import desktop, find, picture, poll, prop, send
 from PIL import Image, ImageFile, ImageStat
 from Xlib import X
 
@@ -31,10 +31,7 @@ NO_DISPLAY = "Unable to init SDL: no display available"
 GONE = 'Unable to init SDL: the displays "wayland-9" and ":99" did not answer'
 NO_WASM = "This site's policy does not allow WebAssembly, which zavit needs."
 # A case: the image (and settings) beside zavit, the question's answer, what must be seen, how
-# it ends, its status, how standard error's last line starts, and where it runs: all (every
-# desktop and build), x (where zavit's window is an X window, not Windows'), openbox (every
-# build there), x11 (openbox, not Windows), gnome (SDL 3's own window there), web and web1.5
-# (the page at that device pixel ratio).
+# it ends, its status, how standard error's last line starts, and where it runs (see tags).
 Row = collections.namedtuple("Row", "image answer shows ends status says on")
 Row.__new__.__defaults__ = ("", "", 0, "", "openbox")
 FAILS = dict(answer="Return", status=1)  # a start-up failure, after the question
@@ -46,7 +43,7 @@ ROWS = [
     Row("sprite", "n", shows="title bar", ends="close button", on="gnome"),
     Row("sprite", "Return, xmessage focused", shows="window", ends="Escape", on="x"),
     Row("sprite", "Tab Return", shows="full screen", ends="Escape", on="openbox web"),
-    Row("sprite", "click Yes", shows="full screen", ends="Escape", on="x11 web"),
+    Row("sprite", "click Yes", shows="full screen", ends="Escape", on="x11 kwin_2x web"),
     Row("sprite", "close request", shows="window", ends="Escape"),
     Row("none", **FAILS, says=LOAD + "Couldn't open zavit.bmp"),
     Row("none", "Return", shows="sprites", ends="Escape", on="web"),  # the page's own copy
@@ -65,9 +62,9 @@ ROWS = [
     # for v3; 1 bit: +dither -colors 2 -type Palette, v4: -monochrome; 4 bits: -type Palette;
     # 8: -size 16x1 gradient: -append -type Palette -crop 16x16+0+0)
     *[
-        Row(bmp, "Return", "own colours", "Escape", 0, "", "openbox web")
+        Row(bmp, "Return", "own colours", "Escape", on="openbox web")
         for bmp in glob.glob(IMAGES + "/good/*.bmp")
-    ],  # fmt: skip
+    ],
     Row("sprite SDL_VIDEODRIVER=nosuch", **FAILS, says="Unable to init SDL: "),
     Row("sprite", "no display", status=1, says=NO_DISPLAY, on="x11"),
     Row("sprite", "displays gone", status=1, says=GONE, on="x11"),
@@ -79,28 +76,29 @@ ROWS = [
 ]
 
 
-def runs_here(option, row):
-    """Whether ROW runs where this run is; full screen is a window manager's to give."""
-    where, windows, openbox = row.on.split(), option.build == "windows", option.desktop == "openbox"
+def tags(option):
+    """Where this run is: all (every desktop and build), its desktop's name, x (where zavit's
+    window is an X window, not Windows'), x11 (openbox, not Windows), gnome (SDL 3's own window
+    on mutter), web and web1.5 (the page at that device pixel ratio)."""
     if option.build == "web":
-        return ("web" if option.ratio == 1 else f"web{option.ratio:g}") in where
-    native = option.desktop not in ("openbox", "none") and SDL3
-    return (
-        "all" in where
-        or "x" in where
-        and not (windows or native)
-        or "gnome" in where
-        and native
-        and option.desktop == "mutter"
-        or openbox
-        and ("openbox" in where or "x11" in where and not windows)
-        or option.desktop == "kwin_2x"
-        and row.answer == "click Yes"
-    ) and (option.desktop, row.shows) != ("none", "full screen")
+        return {"web" if option.ratio == 1 else f"web{option.ratio:g}"}
+    name, windows = option.desktop, option.build == "windows"
+    native, found = DESKTOPS[name].native, {"all", name}
+    if not (windows or native):
+        found.add("x")
+    if name == "openbox" and not windows:
+        found.add("x11")
+    if native and name == "mutter":
+        found.add("gnome")
+    return found
 
 
 def pytest_generate_tests(metafunc):
-    rows = [row for row in ROWS if runs_here(metafunc.config.option, row)]
+    option = metafunc.config.option
+    here = tags(option)
+    rows = [row for row in ROWS if here & set(row.on.split())]
+    # Full screen is a window manager's to give.
+    rows = [row for row in rows if (option.desktop, row.shows) != ("none", "full screen")]
     names = [" ".join(map(str, [os.path.basename(row.image), *row[1:5]])) for row in rows]
     metafunc.parametrize("row", rows, ids=names)
 
@@ -115,32 +113,36 @@ def sprite():
 
 def test_a_person_meets_zavit(row, place, sprite, tmp_path, pytestconfig):
     option, folder = pytestconfig.option, str(tmp_path / "case")
-    if SDL3 and option.build != "classic" and row.image.endswith("unpadded_last_row.bmp"):
+    if SDL3 and not option.build and row.image.endswith("unpadded_last_row.bmp"):
         row = row._replace(
             shows="", ends="", status=1, says=LOAD + "BMP's last row lacks the padding"
         )
     with desktop("openbox") if row.ends == "X lost" else contextlib.nullcontext(place) as where:
-        other = "focused" in row.answer and focus_other(where)
+        other = focus_other(where) if "focused" in row.answer else None
         run = start(option, where, folder, row)
         try:
             run_case(option, where, run, sprite, row, other and other.w)
         finally:
             run.stop()
-            other and other.stop()
+            if other:
+                other.stop()
             print(run.said())  # shown where the case fails
 
 
 def run_case(option, where, run, sprite, row, other):
-    if not row.answer and option.build == "web":  # refused at once, in one line
+    web = option.build == "web"
+    if web and not row.answer:  # refused at once, in one line
         return poll(lambda: run.said() == row.says and not run.asking(), f'not "{row.says}"')
     answer(option, where, run, row.answer.split(",")[0], other)
     window = row.shows and poll(lambda: shown(option, where, row.shows), "no " + row.shows, run)
     if other:
         poll(lambda: level(window.w) > level(other), "the window is behind", run)
-    if option.build == "web" and window:
+    if web and window:
         check_page_window(where, row.shows, sprite)
-    if row.shows in ("full screen", "title bar") and option.build != "classic":
-        check_picture(where, window, sprite, run, row.shows)
+    if row.shows == "title bar":
+        check_title_bar(where, window)
+    if row.shows == "full screen" and option.build != "classic":
+        check_sharp(window, sprite, run)
     if row.shows in ("sprites", "finger") or row.shows == "full screen" and option.ratio > 1:
         follow(sprite, window, run)
     if row.shows == "own colours":
@@ -152,7 +154,7 @@ def run_case(option, where, run, sprite, row, other):
     assert status == row.status, f"status {status}, not {row.status}"
     assert lines[-1].startswith(row.says), f'the last line is not "{row.says}..."'
     assert row.says not in (NO_DISPLAY, GONE) or len(lines) == 1, "more than one line"
-    if option.build == "web":
+    if web:
         check_page_after(where, row)
 
 
@@ -206,31 +208,31 @@ def answer(option, where, run, answer, other):
         poll(lambda: "Notice: Full Scrren? [y/N] " in run.said(), "no question", run)
         return run.proc.communicate(answer.split('"')[1].encode() + b"\n", WAIT)
     if "display" in answer:
-        return None
-    asking = run.asking if option.build == "web" else lambda: find(where.d.screen().root, "Notice")
+        return
+    web, windows = option.build == "web", option.build == "windows"
+    asking = run.asking if web else lambda: find(where.d.screen().root, "Notice")
     question = poll(asking, "no question", run)
-    if option.build == "web":
+    if web:
         poll(lambda: where.b.find_element("id", "loading").text, "nothing says it loads", run)
     else:
-        check_question(option, where, run, question, other)
+        check_question(where, run, question, other, windows)
     if answer.endswith("Yes"):  # its middle, with the mouse or a finger, or on its picture
-        return click_yes(option, where, question, answer)
+        return click_yes(where, question, answer, web)
     if answer == "close request":
-        return close(question)
+        return send(question, "WM_PROTOCOLS", question.display.get_atom("WM_DELETE_WINDOW"))
     for key in answer.split():  # answered on release only, but for Windows' own message box
         where.key(key, 1)
-        time.sleep(HOLD * (option.build != "windows"))
-        assert option.build == "windows" or asking(), f"answered on {key} down"
-        web = option.build == "web"
+        time.sleep(HOLD * (not windows))
+        assert windows or asking(), f"answered on {key} down"
         assert not web or where.b.title != "ZAVIT" and not where.lines(), "started before"
         where.key(key, 0)
 
 
-def check_question(option, where, run, question, other):
+def check_question(where, run, question, other, windows):
     """A dialog at the desktop's scale, above the window that has the keyboard, taking it."""
     assert not find(where.d.screen().root, "ZAVIT"), "a window before the answer"
     z = where.x_zoom
-    if option.build != "windows":
+    if not windows:
         assert picture(question).size == (DIALOG[0] * z, DIALOG[1] * z), "not to scale"
         kind = where.d.get_atom("_NET_WM_WINDOW_TYPE_DIALOG")
         assert kind in prop(question, "_NET_WM_WINDOW_TYPE"), "not a dialog"
@@ -245,14 +247,13 @@ def text_rows(shot):
     return sum(BLACK in colours(row) for row in rows)
 
 
-def click_yes(option, where, question, answer):
-    if option.build == "web":
+def click_yes(where, question, answer, web):
+    if web:
         for kind in (0, 2):
             where.point(kind, *where.at(0.5, 0.5, "#yes"), finger=answer.startswith("tap"))
         return
-    at = where.d.screen().root.translate_coords(
-        question, YES[0] * where.x_zoom, YES[1] * where.x_zoom
-    )
+    z = where.x_zoom
+    at = where.d.screen().root.translate_coords(question, YES[0] * z, YES[1] * z)
     for down in (1, 0):
         where.point(at.x, at.y, down)
 
@@ -280,20 +281,20 @@ def shown(option, where, seen):
     """zavit's window as SEEN: full screen or not, and at the desktop's scale."""
     window = where if option.build == "web" else where.window()
     full = seen == "full screen"
-    if window and window.full() == (full and option.build != "classic"):
-        return (
-            full or window.size() == (WINDOW[0] * where.zoom, WINDOW[1] * where.zoom)
-        ) and window
+    if not window or window.full() != (full and option.build != "classic"):
+        return None
+    return (full or window.size() == (WINDOW[0] * where.zoom, WINDOW[1] * where.zoom)) and window
 
 
-def check_picture(where, window, sprite, run, seen):
-    """Full screen scaled by whole pixels, only the sprite's colours, white and black shown.
-    A title bar, light with its name written dark."""
-    if seen == "title bar":
-        left, top = window.box[:2]
-        bar = where.screenshot().crop((left, top - TITLE_BAR, left + WINDOW[0], top)).convert("L")
-        assert ImageStat.Stat(bar).median[0] > 200 > 100 > bar.getextrema()[0], "no title bar"
-        return
+def check_title_bar(where, window):
+    """GTK's, light with its name written dark."""
+    left, top = window.box[:2]
+    bar = where.screenshot().crop((left, top - TITLE_BAR, left + WINDOW[0], top)).convert("L")
+    assert ImageStat.Stat(bar).median[0] > 200 > 100 > bar.getextrema()[0], "no title bar"
+
+
+def check_sharp(window, sprite, run):
+    """Scaled by whole pixels: only the sprite's colours, white and black shown."""
     poll(lambda: set(sprite.values()) & colours(window.picture()), "no sprites", run)
     blurred = colours(window.picture()) - set(sprite.values()) - {WHITE, BLACK}
     assert not blurred, f"blurred: {len(blurred)} colours not in the sprite"
@@ -361,10 +362,10 @@ def end(where, run, window, how):
             where.point(window.box[2] + CLOSE[0], window.box[1] + CLOSE[1], down)
     elif how:
         poll(window.has_keyboard, "the window does not take the keyboard", run)
-        window.key("Escape", 1)
+        where.key("Escape", 1)
         time.sleep(HOLD * (how == "Escape held"))
         assert run.status() is None, "Escape quit before its release"
-        window.key("Escape", 0)
+        where.key("Escape", 0)
 
 
 def check_page_window(page, seen, sprite):
@@ -384,7 +385,8 @@ def check_page_window(page, seen, sprite):
 
 def check_page_after(page, row):
     """The page's lines on the console too, the host's policy kept, the canvas in its room."""
-    page.finger and page.point(2, 0, 0)
+    if page.finger:
+        page.point(2, 0, 0)
     console = " ".join(e["message"] for e in page.b.get_log("browser")).replace('\\"', '"')
     assert row.says in console, f'no line "{row.says}..." on the console'
     assert "Content Security Policy" not in console, "against the host's policy"
