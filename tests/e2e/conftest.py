@@ -97,10 +97,10 @@ def pytest_configure(config):
 
 
 def poll(test, what, run=None):
-    """TEST's first true result, while RUN runs; X and browser errors count as not yet."""
+    """TEST's first true result, while RUN runs; X, D-Bus and browser errors count as not yet."""
     end = time.monotonic() + WAIT
     while time.monotonic() < end and not (run and run.status() is not None):
-        with contextlib.suppress(error.XError, WebDriverException):
+        with contextlib.suppress(error.XError, dbus.DBusException, WebDriverException):
             if found := test():
                 return found
         time.sleep(POLL)
@@ -296,14 +296,14 @@ class Session:
         """mutter's remote desktop session, with a cast of its screen to point in."""
         bus = dbus.bus.BusConnection(self.env["DBUS_SESSION_BUS_ADDRESS"])
         desktop, cast = MUTTER + "RemoteDesktop", MUTTER + "ScreenCast"
-        path = bus.get_object(desktop, "/org/gnome/Mutter/RemoteDesktop").CreateSession()
-        session = dbus.Interface(bus.get_object(desktop, path), desktop + ".Session")
+        remote = bus.get_object(desktop, "/org/gnome/Mutter/RemoteDesktop")
+        session = bus.get_object(desktop, remote.CreateSession(dbus_interface=desktop))
+        session = dbus.Interface(session, desktop + ".Session")
         key = session.Get(desktop + ".Session", "SessionId", dbus_interface=dbus.PROPERTIES_IFACE)
-        casting = bus.get_object(cast, "/org/gnome/Mutter/ScreenCast")
-        path = casting.CreateSession({"remote-desktop-session-id": key}, dbus_interface=cast)
-        self.stream = bus.get_object(cast, path).RecordMonitor(
-            "", {}, dbus_interface=cast + ".Session"
-        )
+        casts = bus.get_object(cast, "/org/gnome/Mutter/ScreenCast")
+        path = casts.CreateSession({"remote-desktop-session-id": key}, dbus_interface=cast)
+        casting = dbus.Interface(bus.get_object(cast, path), cast + ".Session")
+        self.stream = casting.RecordMonitor("", {})
         session.Start()
         for down in (1, 0):  # mutter loses the first key and the first move
             session.NotifyKeyboardKeysym(XK.string_to_keysym("Shift_L"), down)
