@@ -103,8 +103,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # SDL 3 draws its Wayland windows' title bars through libdecor, whose plugin it only
 # recommends: one that was left out when SDL came would leave zavit's window bare on GNOME.
-# Debian 12 names none GTK; there the cairo one provides libdecor-0-plugin-1.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libdecor-0-plugin-1-gtk | libdecor-0-plugin-1")
+# Cairo's draws them without starting GTK inside zavit; any other plugin does too.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libdecor-0-plugin-1-cairo | libdecor-0-plugin-1")
 set(CPACK_STRIP_FILES ON)
 # The package holds what "cmake --install" would put under the configured prefix, so the
 # entry's paths are right: configure with -DCMAKE_INSTALL_PREFIX=/usr for a system package.

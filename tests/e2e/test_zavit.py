@@ -21,7 +21,7 @@ ImageFile.LOAD_TRUNCATED_IMAGES = True  # an image whose last row lacks its padd
 HERE = os.path.dirname(os.path.abspath(__file__))
 IMAGES, SPRITE = HERE + "/../images", HERE + "/../../assets/zavit.bmp"
 DIALOG, YES = (240, 96), (72, 67)  # the question's size, and where its Yes button is
-TITLE_BAR, CLOSE = 37, (-18, -20)  # GTK's on GNOME: its height; its close button from its corner
+TITLE_BAR, CLOSE = 24, (-17, -13)  # libdecor cairo's: its height; its close button from its corner
 # The mouse in the window: the sprite's corner 8 px up and left cut at two corners; at the last
 # it must be drawn whole, on top, in 20 pictures in a row.
 POINTS = [(3, 5), (316, 237), (200, 60)]
@@ -287,10 +287,11 @@ def shown(option, where, seen):
 
 
 def check_title_bar(where, window):
-    """GTK's, light with its name written dark."""
+    """One colour, dark or light, with its name written in another."""
     left, top = window.box[:2]
     bar = where.screenshot().crop((left, top - TITLE_BAR, left + WINDOW[0], top)).convert("L")
-    assert ImageStat.Stat(bar).median[0] > 200 > 100 > bar.getextrema()[0], "no title bar"
+    (darkest, lightest), median = bar.getextrema(), ImageStat.Stat(bar).median[0]
+    assert (median < 50 or median > 200) and lightest - darkest > 150, "no title bar"
 
 
 def check_sharp(window, sprite, run):
