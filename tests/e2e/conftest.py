@@ -1,8 +1,5 @@
-"""Where zavit runs, and how a person's eyes, keys and pointer reach it: a desktop started by its
-row of DESKTOPS, or the page in headless Chromium. X windows are found by name and driven with
-xdotool. A window that SDL 3 draws on Wayland is found as the white on the compositor's screen:
-the X screen it shows in (kwin, sway), or mutter's screen cast and remote desktop, as Debian's
-mutter has no window of its own to show its screen in."""
+"""Where zavit runs, and how a person's eyes, keys and pointer reach it: a desktop of DESKTOPS,
+or the page in headless Chromium; docs/README-testing.md tells how each is seen and driven."""
 
 import collections
 import contextlib
@@ -207,8 +204,7 @@ class Window:
 
 
 class Session:
-    """A desktop running: the X display where zavit's X windows are, and the screen and input
-    of the compositor where SDL 3 draws zavit's window itself."""
+    """A desktop running: its X display; its compositor's screen and input, where SDL 3 draws."""
 
     def __init__(self, name, build):
         self.name, self.build, (command, self.zoom, self.native) = name, build, DESKTOPS[name]
@@ -387,8 +383,7 @@ class Serve(http.server.SimpleHTTPRequestHandler):
 
 
 class Page:
-    """zavit's page: its canvas the window, seen in the page's screenshots, the pointer a mouse
-    or a finger in CSS pixels, the program's lines and status shown in the page."""
+    """zavit's page: its canvas the window, the pointer a mouse or a finger, its lines shown."""
 
     def __init__(self, browser, cases, site, ratio):
         self.b, self.cases, self.site, self.ratio, self.zoom = browser, cases, site, ratio, 1

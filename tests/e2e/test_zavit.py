@@ -1,6 +1,4 @@
-"""zavit as a person meets it, one table of cases run the same way everywhere: an image beside
-the program, the question answered, the window looked at and the mouse moved over it, the
-program ended, its status and last line read."""
+"""zavit as a person meets it: one table of cases, each run the same way everywhere."""
 
 import collections
 import contextlib
@@ -318,10 +316,7 @@ def mostly_white(shot):
 
 
 def follow(sprite, window, run):
-    """The sprite under the pointer at each point, then on top in 20 pictures in a row. Each
-    point is reached by one move beside it and one onto it, each sent once: a window that opened
-    under the pointer learns nothing of a move to where it already is. The first waits for the
-    first frame: a window shown before it may not listen to the pointer yet."""
+    """The sprite under the pointer at each point, each move sent once once a frame is drawn."""
     poll(lambda: mostly_white(window.picture()), "nothing drawn", run)
     for x, y in POINTS:
         window.move(x + 1, y)
@@ -352,8 +347,7 @@ def seen_through(sprite, window, x, y):
 
 
 def end(where, run, window, how):
-    """By a lost display, a close request or button, or Escape, maybe held: only its release
-    quits."""
+    """By a lost display, a close request or button, or Escape, quitting on its release only."""
     if how == "X lost":
         where.procs[0].terminate()
     elif how == "close request":
@@ -370,8 +364,7 @@ def end(where, run, window, how):
 
 
 def check_page_window(page, seen, sprite):
-    """A canvas pixel as near one CSS pixel as the room allows, in whole device pixels, drawn
-    sharp; a finger put down in its middle."""
+    """The canvas in whole device pixels, in its room, drawn sharp; a finger put down on it."""
     page.zoom = page.size()[0] // WINDOW[0]
     if seen == "full screen":
         return
