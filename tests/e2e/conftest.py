@@ -141,6 +141,11 @@ def send(w, kind, first):
     w.display.flush()
 
 
+def close(w):
+    """A close request, as a title bar's close button sends it."""
+    send(w, "WM_PROTOCOLS", w.display.get_atom("WM_DELETE_WINDOW"))
+
+
 def stop(proc):
     """The process and its whole group."""
     for signal in (15, 9):
@@ -198,7 +203,7 @@ class Window:
 
     def close(self):
         if self.w:
-            return send(self.w, "WM_PROTOCOLS", self.w.display.get_atom("WM_DELETE_WINDOW"))
+            return close(self.w)
         for key, down in (("Alt_L", 1), ("F4", 1), ("F4", 0), ("Alt_L", 0)):
             self.desktop.key(key, down)
 

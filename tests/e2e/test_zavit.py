@@ -11,7 +11,7 @@ import time
 
 import pytest
 from conftest import BLACK, DESKTOPS, HOLD, SDL3, WAIT, WHITE, WINDOW, Program, Window, colours
-from conftest import desktop, find, picture, poll, prop, send
+from conftest import close, desktop, find, picture, poll, prop, send
 from PIL import Image, ImageFile, ImageStat
 from Xlib import X
 
@@ -217,7 +217,7 @@ def answer(option, where, run, answer, other):
     if answer.endswith("Yes"):  # its middle, with the mouse or a finger, or on its picture
         return click_yes(where, question, answer, web)
     if answer == "close request":
-        return send(question, "WM_PROTOCOLS", question.display.get_atom("WM_DELETE_WINDOW"))
+        return close(question)
     for key in answer.split():  # answered on release only, but for Windows' own message box
         where.key(key, 1)
         time.sleep(HOLD * (not windows))
