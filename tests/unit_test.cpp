@@ -1,5 +1,5 @@
-// What only unit tests can tell: the swarm's exact numbers and the image check's limits, on the
-// desktop and in WebAssembly alike; the drawing's pixel rules are in frame_test.cpp.
+// What only unit tests can tell: the swarm's exact numbers and the image check's limits; the
+// drawing's pixel rules are in frame_test.cpp.
 #include "../app/image.h"
 #include "../render/render.h"
 #include "../swarm/swarm.h"

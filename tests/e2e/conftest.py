@@ -32,24 +32,17 @@ WHITE, BLACK = (255, 255, 255), (0, 0, 0)
 SOURCE = ["dpkg-query", "-Wf", "${source:Package}", "libsdl2-2.0-0"]  # SDL 2's, or SDL 3's shim
 SDL3 = b"sdl2-compat" in subprocess.run(SOURCE, capture_output=True).stdout
 # How a desktop starts, its scale, and whether SDL 3 draws zavit's window there itself: kwin
-# and sway then on their X11 backend, in an X screen of their own.
+# then on its X11 backend, in an X screen of its own.
 Desktop = collections.namedtuple("Desktop", "command scale native")
 KWIN = "./kwin_wayland --xwayland --width 1024 --height 768 --scale 2 "
 KWIN_OUTPUTS = """[{"name": "outputs", "data": [{"connectorName": "X11-0", "scale": 2}]},
     {"name": "setups", "data": []}]"""
-SWAY = "setpriv --reuid 65534 --regid 65534 --clear-groups env WLR_BACKENDS=x11 "
 DESKTOPS = {
     "openbox": Desktop("openbox", 1, False),
     "none": Desktop("", 1, False),
     "mutter": Desktop("mutter --wayland --headless --virtual-monitor 1024x768", 1, SDL3),
     "kwin_2x": Desktop(KWIN + ("--x11-display $HOST" if SDL3 else "--virtual"), 2, SDL3),
-    "sway_wayland_2x": Desktop(SWAY + "WLR_RENDERER=pixman DISPLAY=$HOST sway -c sway", 2, True),
 }
-SWAY_CONFIG = """xwayland enable
-output * resolution 2048x1536 scale 2
-bindsym Mod1+F4 kill
-exec xhost +si:localuser:root
-"""
 # Each compositor runs in namespaces of its own: its network for XWayland's abstract sockets,
 # its /proc, its X sockets; the locks its X server leaves in the shared /tmp go with it.
 OWN_X = (
@@ -83,9 +76,7 @@ def pytest_addoption(parser):
 def pytest_configure(config):
     name = config.option.desktop
     wayland = " " in DESKTOPS[name].command
-    if name.startswith("sway") and not SDL3:
-        pytest.exit("skipped: SDL's own Wayland window is driven where SDL 3 is beneath", 77)
-    if wayland and not shutil.which(name.split("_")[0].replace("kwin", "kwin_wayland")):
+    if wayland and not shutil.which(name.replace("kwin_2x", "kwin_wayland")):
         pytest.exit(f"skipped: {name} is not installed", 77)
     if wayland and not os.environ.get("OWN_X"):
         unshare = "unshare -nmpf --kill-child --propagation unchanged sh -c".split()
@@ -215,16 +206,12 @@ class Session:
         self.name, self.build, (command, self.zoom, self.native) = name, build, DESKTOPS[name]
         self.procs, self.home, self.host, self.remote = [], tempfile.mkdtemp(), None, None
         self.env = dict(os.environ, HOME=self.home, XDG_RUNTIME_DIR=self.home)
-        self.x_zoom = 2 if "kwin" in name else 1  # Plasma's Xft.dpi; sway scales X windows itself
+        self.x_zoom = self.zoom if "kwin" in name else 1  # as Plasma tells X programs, by Xft.dpi
         if "kwin" in name:
             shutil.copy(shutil.which("kwin_wayland"), self.home)  # without its capabilities
         if "kwin" in name and self.native:  # kwin 6.7 takes its scale from here alone
             os.makedirs(self.home + "/.config")
             open(self.home + "/.config/kwinoutputconfig.json", "w").write(KWIN_OUTPUTS)
-        if "sway" in name:  # SDL 3 would take XWayland, as sway 1.12 lacks fifo-v1
-            self.env["SDL_VIDEODRIVER"] = "wayland"
-            os.chown(self.home, 65534, -1)
-            open(self.home + "/sway", "w").write(SWAY_CONFIG)
         if self.native and "mutter" not in name:
             self.host = ":" + self.xvfb(*HOST)
             command = command.replace("$HOST", self.host)
@@ -355,7 +342,7 @@ class Session:
         if self.native and title == "ZAVIT":
             white = self.screenshot().point(lambda v: 255 * (v == 255)).convert("L")
             white = white.point(lambda v: 255 * (v == 255)).filter(ImageFilter.MinFilter(9))
-            box = white.getbbox()  # white wider than a title's letters, such as sway's
+            box = white.getbbox()  # white wider than a title's letters
             return box and Window(self, box=(box[0] - 4, box[1] - 4, box[2] + 4, box[3] + 4))
 
     def end(self):
