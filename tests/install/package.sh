@@ -35,5 +35,5 @@ desktop-file-validate "$entry" || fail "desktop-file-validate"
 # The menu starts it in the home folder (no Path=). From a folder without an image it reads the
 # installed one; a person's own zavit.bmp there wins, however bad.
 grep -qx "Exec=$program" "$entry" && ! grep -q '^Path=' "$entry" || fail "Exec, or a Path="
-/usr/bin/python3 -m pytest -p no:cacheprovider -q "$(dirname "$0")/../e2e" -k "elsewhere or own and not colours" \
-    --program "$root$program"
+/usr/bin/python3 -m pytest -p no:cacheprovider -q "$(dirname "$0")/../e2e" \
+    -k "elsewhere or own and not colours" --program "$root$program"
