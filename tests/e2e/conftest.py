@@ -218,6 +218,9 @@ class Session:
         self.start(command)
         if build == "windows":
             self.start_wine()
+        if build == "classic":  # a Wayland display, for the one case that needs one
+            self.spawn(["weston", "--backend=headless-backend.so", "--socket=weston"])
+            poll(lambda: os.path.exists(self.home + "/weston"), "no weston")
 
     def spawn(self, command, **options):
         options.setdefault("stderr", subprocess.DEVNULL)

@@ -66,6 +66,7 @@ ROWS = [
     Row("sprite SDL_VIDEODRIVER=nosuch", **FAILS, says="Unable to init SDL: "),
     Row("sprite", "no display", status=1, says=NO_DISPLAY, on="x11"),
     Row("sprite", "displays gone", status=1, says=GONE, on="x11"),
+    Row("sprite", "a Wayland display alone", status=1, says=NO_DISPLAY, on="classic"),
     Row("sprite SDL_VIDEODRIVER=", "no display", status=1, says="Unable to init SDL: ", on="x11"),
     Row("sprite", 'typed " Yes "', status=1, says=REFUSED + "0x80000000", on="x11"),
     Row("sprite", 'typed "yess"', status=1, says=REFUSED + "0x0", on="x11"),
@@ -77,11 +78,11 @@ ROWS = [
 def tags(option):
     """Where this run is: all (every desktop and build), its desktop's name, x (where zavit's
     window is an X window, not Windows'), x11 (openbox, not Windows), gnome (SDL 3's own window
-    on mutter), web and web1.5 (the page at that device pixel ratio)."""
+    on mutter), classic (classic SDL 1.2), web and web1.5 (the page at that device pixel ratio)."""
     if option.build == "web":
         return {"web" if option.ratio == 1 else f"web{option.ratio:g}"}
     name, windows = option.desktop, option.build == "windows"
-    native, found = DESKTOPS[name].native, {"all", name}
+    native, found = DESKTOPS[name].native, {"all", name, str(option.build)}
     if not (windows or native):
         found.add("x")
     if name == "openbox" and not windows:
@@ -147,7 +148,7 @@ def run_case(option, where, run, sprite, row, other):
         check_colours(sprite, window, row.image, run)
     end(where, run, window, row.ends)
     status = poll(lambda: run.status() is not None and [run.status()], "it did not end")[0]
-    lines = run.said().splitlines() or [""]
+    lines = [line for line in run.said().splitlines() if line.strip()] or [""]
     assert not [line for line in lines if "Sanitizer" in line or "runtime error:" in line]
     assert status == row.status, f"status {status}, not {row.status}"
     assert lines[-1].startswith(row.says), f'the last line is not "{row.says}..."'
@@ -193,6 +194,8 @@ def started(answer, command, folder, cwd, env, settings):
         env["TERM"] = "xterm"
     if answer == "displays gone":  # a terminal's, after the desktop ended
         env.update(DISPLAY=":99", WAYLAND_DISPLAY="wayland-9")
+    if answer == "a Wayland display alone":  # which classic SDL cannot use: text art is left
+        env["WAYLAND_DISPLAY"] = env["HOME"] + "/weston"
     env = dict(env, **settings)
     if typed:
         env.update(SDL_VIDEODRIVER="dummy", LD_PRELOAD=os.environ["ZAVIT_REFUSE_VIDEO"])
