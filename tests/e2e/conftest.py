@@ -26,7 +26,7 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.keys import Keys
 from Xlib import X, XK, display, error, protocol
 
-WAIT, POLL, HOLD = 10, 0.05, 0.3  # seconds: the longest wait, between two looks, a key held
+WAIT, POLL, HOLD = 30, 0.05, 0.3  # seconds: the longest wait, between two looks, a key held
 WINDOW, SCREEN, HOST = (320, 240), (1024, 768), (2048, 1536)  # zavit's; a screen at 1x, 2x
 WHITE, BLACK = (255, 255, 255), (0, 0, 0)
 SOURCE = ["dpkg-query", "-Wf", "${source:Package}", "libsdl2-2.0-0"]  # SDL 2's, or SDL 3's shim
