@@ -82,7 +82,7 @@ def tags(option):
     if option.build == "web":
         return {"web" if option.ratio == 1 else f"web{option.ratio:g}"}
     name, windows = option.desktop, option.build == "windows"
-    native, found = DESKTOPS[name].native, {"all", name, str(option.build)}
+    native, found = DESKTOPS[name].native, {"all", name, option.build}
     if not (windows or native):
         found.add("x")
     if name == "openbox" and not windows:
