@@ -239,10 +239,10 @@ class Session:
             self.env["DBUS_SESSION_BUS_ADDRESS"] = self.first_line(
                 "dbus-daemon --session --print-address"
             )
-        if cast:  # mutter's screen cast needs PipeWire listening
-            for helper in ("pipewire", "wireplumber"):
-                self.spawn([helper])
-            poll(lambda: os.path.exists(self.home + "/pipewire-0"), "no PipeWire")
+        if cast:  # mutter's screen cast needs PipeWire, and its session manager once it answers
+            self.spawn(["pipewire"])
+            poll(lambda: self.first_line("pw-cli info 0"), "no PipeWire")
+            self.spawn(["wireplumber"])
         log = open(self.home + "/log", "w")  # the compositor's messages
         options = dict(shell=True, cwd=self.home, stdout=log, stderr=log)
         manager = wayland and self.spawn(command, **options)
@@ -420,6 +420,10 @@ class Page:
         button = "none" if kind == 1 else "left"
         mouse = dict(type=kinds[kind], x=x, y=y, button=button, clickCount=1)
         self.b.execute_cdp_cmd("Input.dispatchMouseEvent", mouse)
+
+    def click(self, element, finger=None):
+        for kind in (0, 2):
+            self.point(kind, *self.at(0.5, 0.5, element), finger)
 
     def move(self, x, y):
         self.point(1, *self.at((x + 0.5) / WINDOW[0], (y + 0.5) / WINDOW[1]))
