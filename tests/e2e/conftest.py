@@ -469,6 +469,7 @@ class Page:
         open(folder + "/host.html", "w").write(FRAME.format(address, *frame.split("x")))
         self.b.get(address.replace("127.0.0.1", "localhost").split("?")[0] + "host.html")
         self.b.switch_to.frame(self.b.find_element("tag name", "iframe"))
+        self.click("#question-text")  # a frame may load without the keys: a person clicks in it
         return self
 
     def stop(self):

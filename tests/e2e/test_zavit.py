@@ -215,8 +215,6 @@ def answer(option, where, run, answer, other):
     question = poll(asking, "no question", run)
     if web:
         poll(lambda: where.b.find_element("id", "loading").text, "nothing says it loads", run)
-        if where.framed:  # a frame does not always get the keys at once: a person clicks in it
-            where.click("#question-text")
     else:
         check_question(where, run, question, other, windows)
     if answer.endswith("Yes"):  # its middle, with the mouse or a finger, or on its picture
