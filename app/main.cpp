@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <sys/stat.h>
 
 const int SCREEN_BPP = 32;        // bits per pixel requested
 const Uint32 FRAME_DELAY_MS = 20; // pause at the end of every frame
@@ -57,14 +58,19 @@ static void refuse_invisible_driver()
     exit(1);
 }
 
-// Without a display SDL would try every driver it has, each saying why not, and end with none;
-// so it would with displays that are named but do not answer.
+// Without a display SDL would try every driver it has, each saying why not, and end with none:
+// said before the question, whose answer could not be used.
 static void refuse_missing_display()
 {
     if (!display_reachable()) {
         fprintf(stderr, "Unable to init SDL: no display available\n");
         exit(1);
     }
+}
+
+// So SDL would with displays that are named but do not answer.
+static void refuse_unanswered_displays()
+{
     const char *unanswered = unanswered_displays();
     if (unanswered) {
         fprintf(stderr, "Unable to init SDL: the %s did not answer\n", unanswered);
@@ -74,7 +80,7 @@ static void refuse_missing_display()
 
 static void start_video()
 {
-    refuse_missing_display();
+    refuse_unanswered_displays();
     choose_presentation(video_flags & SDL_FULLSCREEN);
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         fprintf(stderr, "Unable to init SDL: %s\n", sdl_reason());
@@ -91,20 +97,34 @@ static void start_video()
     }
 }
 
+static void refuse_sprite(const char *reason)
+{
+    fprintf(stderr, "Unable to load \"%s\": %s\n", SPRITE_FILE, reason);
+    exit(1);
+}
+
+// A folder, a pipe or a device in the image's place: opening a pipe waits for a writer, and
+// reading a device may never end.
+static bool is_special_file(const char *path)
+{
+    struct stat status = {};
+    return stat(path, &status) == 0 && !S_ISREG(status.st_mode);
+}
+
 // The person's own image in the working directory wins; without one, the installed copy.
 // A stream that cannot be opened reports why itself, not as a bad stream handed on.
 static void open_sprite()
 {
+    if (is_special_file(SPRITE_FILE))
+        refuse_sprite("not a regular file");
     SDL_RWops *stream = SDL_RWFromFile(SPRITE_FILE, "rb");
     const char *installed = stream ? NULL : installed_sprite_path();
     if (installed)
         stream = SDL_RWFromFile(installed, "rb");
     if (stream)
         sprite = load_sprite(stream);
-    if (!sprite) {
-        fprintf(stderr, "Unable to load \"%s\": %s\n", SPRITE_FILE, sdl_reason());
-        exit(1);
-    }
+    if (!sprite)
+        refuse_sprite(sdl_reason());
 }
 
 // False once the person has asked to quit; later events are left unread.
@@ -122,6 +142,7 @@ static bool handle_events()
             bodies[POINTER_BODY].y = event.motion.y;
             break;
         case SDL_QUIT:
+            end_if_display_lost();
             return false;
         }
     }
@@ -132,6 +153,7 @@ int main(int argc, char *argv[])
 {
     (void)argc;
     (void)argv;
+    refuse_missing_display();
     video_flags = ask_fullscreen() ? SDL_FULLSCREEN : 0;
     start_video();
     open_sprite();

@@ -7,6 +7,7 @@
 #include <X11/Xresource.h>
 #include <dirent.h>
 #include <dlfcn.h>
+#include <unistd.h>
 #include <wayland-client.h>
 
 #include <cmath>
@@ -33,7 +34,7 @@ const char *const SDL3_LIBRARY = "libSDL3.so.0"; // SDL 3 as sdl2-compat loads i
 static int output_scale = 1;            // the largest scale among the Wayland outputs
 static bool compositor_frames = false;  // the compositor frames Wayland windows itself
 static bool compositor_paces = false;   // the compositor offers SDL 3 the frame pacing it needs
-static bool globals_read = false;       // the Wayland globals above have been read
+static wl_display *compositor;          // held from reading the globals until the end
 static char unanswered[UNANSWERED_MAX]; // the displays named that did not answer
 
 // A server with none of the extensions gets OpenGL drawn on the CPU.
@@ -147,21 +148,19 @@ static const wl_registry_listener REGISTRY_LISTENER = {global_added, global_remo
 
 // The compositor's scale for its outputs, which SDL's Wayland window does not take itself, and
 // what it offers: two round trips, one for the globals and one for what the outputs tell, each
-// output let go once told.
+// output let go once told. The connection stays, to tell later whether the compositor has gone.
 static void read_wayland_globals()
 {
-    if (globals_read)
+    if (compositor)
         return;
-    globals_read = true;
-    wl_display *display = wl_display_connect(NULL);
-    if (!display)
+    compositor = wl_display_connect(NULL);
+    if (!compositor)
         return;
-    wl_registry *registry = wl_display_get_registry(display);
+    wl_registry *registry = wl_display_get_registry(compositor);
     wl_registry_add_listener(registry, &REGISTRY_LISTENER, NULL);
-    wl_display_roundtrip(display);
-    wl_display_roundtrip(display);
+    wl_display_roundtrip(compositor);
+    wl_display_roundtrip(compositor);
     wl_registry_destroy(registry);
-    wl_display_disconnect(display);
 }
 
 // sdl12-compat loads SDL 2 as it is loaded itself, and sdl2-compat, SDL 2 on SDL 3, loads SDL 3
@@ -252,10 +251,9 @@ static bool has_render_node()
 // unscaled they look the same as smoothed ones, and software OpenGL samples them for less.
 static void choose_for_wayland(bool fullscreen)
 {
-    if (!fullscreen) {
-        read_wayland_globals();
+    read_wayland_globals();
+    if (!fullscreen)
         scale_window(output_scale);
-    }
     setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
     setenv("SDL_FRAMEBUFFER_ACCELERATION", "1", 0);
     if (has_render_node())
@@ -305,6 +303,19 @@ const char *unanswered_displays()
     else
         snprintf(unanswered, sizeof unanswered, "display \"%s\"", x11 ? x11 : wayland);
     return unanswered;
+}
+
+// SDL's Wayland window quits when its compositor goes, as a close request does; X11's loss ends
+// the process in the question's handler. Xlib and libwayland would talk to the lost display
+// on the way out: the process ends at once.
+void end_if_display_lost()
+{
+    static const char message[] = "Lost the connection to the Wayland display\n";
+    if (!compositor || wl_display_roundtrip(compositor) >= 0)
+        return;
+    ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
+    (void)written;
+    _exit(1);
 }
 
 // On X11 SDL 2 presents through OpenGL by default, which without a GPU means a software GL

@@ -245,8 +245,9 @@ class Session:
             self.spawn(["wireplumber"])
         log = open(self.home + "/log", "w")  # the compositor's messages
         options = dict(shell=True, cwd=self.home, stdout=log, stderr=log)
-        manager = wayland and self.spawn(command, **options)
-        number = poll(self.new_x, "no X") if wayland else self.xvfb(*SCREEN)
+        before = set(os.listdir("/tmp/.X11-unix")) if wayland else set()
+        manager = self.compositor = wayland and self.spawn(command, **options)
+        number = poll(lambda: self.new_x(before), "no X") if wayland else self.xvfb(*SCREEN)
         self.d = poll(lambda: self.connect(number), "no X")
         for name in glob.glob("wayland-?", root_dir=self.home):
             self.env["WAYLAND_DISPLAY"] = name
@@ -269,10 +270,10 @@ class Session:
         for command in ("wineserver -p", "wineboot -i", "wine cmd /c exit"):
             subprocess.run(command.split(), env=self.env, stdout=subprocess.DEVNULL, check=True)
 
-    def new_x(self):
-        """The X display the compositor made: not the one it shows in."""
-        taken = {"X" + self.host[1:]} if self.host else set()
-        names = sorted(set(os.listdir("/tmp/.X11-unix")) - taken, key=lambda n: (len(n), n))
+    @staticmethod
+    def new_x(before):
+        """The X display the compositor made: not one there BEFORE it, as the one it shows in."""
+        names = sorted(set(os.listdir("/tmp/.X11-unix")) - before, key=lambda n: (len(n), n))
         return names and names[0][1:]
 
     def connect(self, number):

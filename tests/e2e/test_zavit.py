@@ -24,6 +24,7 @@ TITLE_BAR, CLOSE = 24, (-17, -13)  # libdecor cairo's: its height; its close but
 # it must be drawn whole, on top, in 20 pictures in a row.
 POINTS = [(3, 5), (316, 237), (200, 60)]
 LOAD, LOST = 'Unable to load "zavit.bmp": ', "Lost the connection to the X display"
+LOST_WL = "Lost the connection to the Wayland display"
 REFUSED = "Unable to set 320x240 video: refused 320x240x32, flags "  # refuse_video_mode.cpp
 NO_DISPLAY = "Unable to init SDL: no display available"
 GONE = 'Unable to init SDL: the displays "wayland-9" and ":99" did not answer'
@@ -54,7 +55,7 @@ ROWS = [
     Row("sprite frame=320x240", "Return", shows="sprites", ends="Escape", on="web web1.5"),
     Row("elsewhere", "Return", shows="sprites", ends="Escape"),
     Row("own", **FAILS, says=LOAD + "File is not a Windows BMP file"),
-    Row("folder", **FAILS, says=LOAD),
+    Row("pipe", **FAILS, says=LOAD + "not a regular file", on="x11"),
     *[Row(bmp, **FAILS, says=LOAD, on="openbox web") for bmp in glob.glob(IMAGES + "/*.bmp")],
     # Odd but within every limit, or the sprite as ImageMagick 6.9's convert writes it (BMP3:
     # for v3; 1 bit: +dither -colors 2 -type Palette, v4: -monochrome; 4 bits: -type Palette;
@@ -72,13 +73,14 @@ ROWS = [
     Row("sprite", 'typed "yess"', status=1, says=REFUSED + "0x0", on="x11"),
     Row("sprite", "", ends="X lost", status=1, says=LOST, on="x11"),
     Row("sprite", "Return", shows="window", ends="X lost", status=1, says=LOST, on="x11"),
+    Row("sprite", "Return", "window", "Wayland lost", 1, LOST_WL, on="wayland"),
 ]
 
 
 def tags(option):
     """Where this run is: all (every desktop and build), its desktop's name, x (where zavit's
-    window is an X window, not Windows'), x11 (openbox, not Windows), gnome (SDL 3's own window
-    on mutter), classic (classic SDL 1.2), web and web1.5 (the page at that device pixel ratio)."""
+    window is an X window, not Windows'), x11 (openbox, not Windows), wayland (SDL 3's own window),
+    gnome (that on mutter), classic (classic SDL 1.2), web and web1.5 (the page at that ratio)."""
     if option.build == "web":
         return {"web" if option.ratio == 1 else f"web{option.ratio:g}"}
     name, windows = option.desktop, option.build == "windows"
@@ -89,6 +91,8 @@ def tags(option):
         found.add("x11")
     if native and name == "mutter":
         found.add("gnome")
+    if native:
+        found.add("wayland")
     return found
 
 
@@ -116,7 +120,8 @@ def test_a_person_meets_zavit(row, place, sprite, tmp_path, pytestconfig):
         row = row._replace(
             shows="", ends="", status=1, says=LOAD + "BMP's last row lacks the padding"
         )
-    with desktop("openbox") if row.ends == "X lost" else contextlib.nullcontext(place) as where:
+    lost = {"X lost": "openbox", "Wayland lost": option.desktop}.get(row.ends)  # one of its own
+    with desktop(lost) if lost else contextlib.nullcontext(place) as where:
         other = focus_other(where) if "focused" in row.answer else None
         run = start(option, where, folder, row)
         try:
@@ -166,8 +171,8 @@ def start(option, where, folder, row):
         shutil.copytree(option.program, folder)
     else:
         os.mkdir(folder)
-    if image == "folder":
-        os.mkdir(folder + "/zavit.bmp")
+    if image == "pipe":  # a sprite that never arrives
+        os.mkfifo(folder + "/zavit.bmp")
     elif image != "none":
         shutil.copy(image if image.endswith(".bmp") else SPRITE, folder + "/zavit.bmp")
     if option.build == "web":
@@ -188,6 +193,7 @@ def start(option, where, folder, row):
 def started(answer, command, folder, cwd, env, settings):
     """From a terminal without a display (video modes refused), or whose display is gone."""
     typed, stdin = answer.startswith("typed"), subprocess.DEVNULL
+    terminal = typed or answer == "no display"  # where the question could be asked
     if typed or "display" in answer:
         unset = ("SDL_VIDEODRIVER", "XDG_RUNTIME_DIR")
         env = {k: v for k, v in env.items() if "DISPLAY" not in k and k not in unset}
@@ -199,7 +205,9 @@ def started(answer, command, folder, cwd, env, settings):
     env = dict(env, **settings)
     if typed:
         env.update(SDL_VIDEODRIVER="dummy", LD_PRELOAD=os.environ["ZAVIT_REFUSE_VIDEO"])
-        command, stdin = ["script", "-qec", shlex.join(command), "/dev/null"], subprocess.PIPE
+        stdin = subprocess.PIPE
+    if terminal:
+        command = ["script", "-qec", shlex.join(command), "/dev/null"]
     return Program(command, folder, cwd, env, stdin)
 
 
@@ -350,8 +358,8 @@ def seen_through(sprite, window, x, y):
 
 def end(where, run, window, how):
     """By a lost display, a close request or button, or Escape, quitting on its release only."""
-    if how == "X lost":
-        where.procs[0].terminate()
+    if how.endswith("lost"):  # its display server ends under it
+        os.killpg((where.compositor or where.procs[0]).pid, 15)
     elif how == "close request":
         window.close()
     elif how == "close button":
