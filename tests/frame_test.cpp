@@ -14,7 +14,6 @@ TEST(Frame, ImagesLandAtTruncatedPlacesLess8InIndexOrderOverWhite)
     sprite = load_sprite(SDL_RWFromFile(ZAVIT_ASSET, "rb"));
     ASSERT_TRUE(screen && sprite) << SDL_GetError();
     EXPECT_EQ(sprite->format->colorkey, SDL_MapRGB(sprite->format, 255, 255, 255));
-    EXPECT_EQ(sprite->flags & (SDL_SRCCOLORKEY | SDL_RLEACCEL), Uint32(SDL_SRCCOLORKEY));
     for (Body &b : bodies)
         b = Body{100.9, 100.9, 0, 0};
     bodies[0] = Body{-0.5, 50.9, 0, 0};

@@ -16,7 +16,6 @@ import tempfile
 import threading
 import time
 
-import dbus
 import pytest
 from PIL import Image, ImageFilter
 from selenium import webdriver
@@ -24,7 +23,7 @@ from selenium.common.exceptions import WebDriverException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.keys import Keys
-from Xlib import X, XK, display, error, protocol
+from Xlib import X, display, error, protocol
 
 WAIT, POLL, HOLD = 30, 0.05, 0.3  # seconds: the longest wait, between two looks, a key held
 WINDOW, SCREEN, HOST = (320, 240), (1024, 768), (2048, 1536)  # zavit's; a screen at 1x, 2x
@@ -40,7 +39,6 @@ KWIN_OUTPUTS = """[{"name": "outputs", "data": [{"connectorName": "X11-0", "scal
 DESKTOPS = {
     "openbox": Desktop("openbox", 1, False),
     "none": Desktop("", 1, False),
-    "mutter": Desktop("mutter --wayland --headless --virtual-monitor 1024x768", 1, SDL3),
     "kwin_2x": Desktop(KWIN + ("--x11-display $HOST" if SDL3 else "--virtual"), 2, SDL3),
 }
 # Each compositor runs in namespaces of its own: its network for XWayland's abstract sockets,
@@ -50,9 +48,6 @@ OWN_X = (
     ' && mount -t tmpfs tmpfs /tmp/.X11-unix -o mode=1777 && "$@"; s=$?; cd /tmp/.X11-unix'
     ' && for x in X*; do [ -S "$x" ] && rm -f "../.$x-lock"; done; exit $s'
 )
-MUTTER = "org.gnome.Mutter."  # its remote desktop and screen cast, over D-Bus
-CAST = "gst-launch-1.0 -q pipewiresrc target-object=mutter num-buffers=1 ! videoconvert !"
-BUTTON_LEFT = 0x110  # evdev's code
 ESCAPES = re.compile(r"\x1b(\[[0-?]*[ -/]*[@-~]|\][^\x07]*\x07|[()][0-9A-Z]|[=>])")  # a terminal's
 BROWSER = "--headless --no-sandbox --disable-gpu --no-first-run --window-size=799,599"
 POLICIES = {  # a careful host's, for a page asked as ?csp=NAME; one without WebAssembly
@@ -85,10 +80,10 @@ def pytest_configure(config):
 
 
 def poll(test, what, run=None):
-    """TEST's first true result, while RUN runs; X, D-Bus and browser errors count as not yet."""
+    """TEST's first true result, while RUN runs; X and browser errors count as not yet."""
     end = time.monotonic() + WAIT
     while time.monotonic() < end and not (run and run.status() is not None):
-        with contextlib.suppress(error.XError, dbus.DBusException, WebDriverException):
+        with contextlib.suppress(error.XError, WebDriverException):
             if found := test():
                 return found
         time.sleep(POLL)
@@ -204,7 +199,7 @@ class Session:
 
     def __init__(self, name, build):
         self.name, self.build, (command, self.zoom, self.native) = name, build, DESKTOPS[name]
-        self.procs, self.home, self.host, self.remote = [], tempfile.mkdtemp(), None, None
+        self.procs, self.home, self.host = [], tempfile.mkdtemp(), None
         self.env = dict(os.environ, HOME=self.home, XDG_RUNTIME_DIR=self.home)
         self.x_zoom = self.zoom if "kwin" in name else 1  # as Plasma tells X programs, by Xft.dpi
         if "kwin" in name:
@@ -234,15 +229,8 @@ class Session:
         return self.first_line(f"Xvfb -displayfd 1 -screen 0 {wide}x{high}x24 -nolisten tcp")
 
     def start(self, command):
-        wayland, cast = " " in command, self.native and "mutter" in command
-        if wayland:  # a session bus of its own, ours too where it is driven over D-Bus
-            self.env["DBUS_SESSION_BUS_ADDRESS"] = self.first_line(
-                "dbus-daemon --session --print-address"
-            )
-        if cast:  # mutter's screen cast needs PipeWire, and its session manager once it answers
-            self.spawn(["pipewire"])
-            poll(lambda: self.first_line("pw-cli info 0"), "no PipeWire")
-            self.spawn(["wireplumber"])
+        wayland = " " in command
+        command = "dbus-run-session -- " + command if wayland else command  # a bus of its own
         log = open(self.home + "/log", "w")  # the compositor's messages
         options = dict(shell=True, cwd=self.home, stdout=log, stderr=log)
         before = set(os.listdir("/tmp/.X11-unix")) if wayland else set()
@@ -258,9 +246,6 @@ class Session:
         poll(lambda: not manager or prop(root, "_NET_SUPPORTING_WM_CHECK"), f"no {self.name}")
         probe = root.create_window(0, 0, 1, 1, 0, 0)  # the manager is ready once it maps it
         poll(lambda: probe.map() or viewable(probe), f"no {self.name}")
-        if cast:
-            self.remote = poll(self.remote_desktop, "no remote desktop of mutter's")
-            poll(self.cast, "no screen cast of mutter's")
 
     def start_wine(self):
         """A prefix of its own, made before the first case: a cold one takes seconds."""
@@ -277,30 +262,12 @@ class Session:
         return names and names[0][1:]
 
     def connect(self, number):
-        """The display, with the key mutter or kwin wrote for their XWayland once written."""
-        keys = glob.glob(self.home + "/.mutter-Xwaylandauth.*") + glob.glob(self.home + "/xauth_*")
+        """The display, with the key kwin wrote for its XWayland once written."""
+        keys = glob.glob(self.home + "/xauth_*")
         os.environ["XAUTHORITY"] = self.env["XAUTHORITY"] = (keys or [""])[0]
         self.env["DISPLAY"] = ":" + number
         with contextlib.suppress(error.DisplayError):
             return display.Display(":" + number)
-
-    def remote_desktop(self):
-        """mutter's remote desktop session, with a cast of its screen to point in."""
-        bus = dbus.bus.BusConnection(self.env["DBUS_SESSION_BUS_ADDRESS"])
-        desktop, cast = MUTTER + "RemoteDesktop", MUTTER + "ScreenCast"
-        remote = bus.get_object(desktop, "/org/gnome/Mutter/RemoteDesktop")
-        session = bus.get_object(desktop, remote.CreateSession(dbus_interface=desktop))
-        session = dbus.Interface(session, desktop + ".Session")
-        key = session.Get(desktop + ".Session", "SessionId", dbus_interface=dbus.PROPERTIES_IFACE)
-        casts = bus.get_object(cast, "/org/gnome/Mutter/ScreenCast")
-        path = casts.CreateSession({"remote-desktop-session-id": key}, dbus_interface=cast)
-        casting = dbus.Interface(bus.get_object(cast, path), cast + ".Session")
-        self.stream = casting.RecordMonitor("", {})
-        session.Start()
-        for down in (1, 0):  # mutter loses the first key and the first move
-            session.NotifyKeyboardKeysym(XK.string_to_keysym("Shift_L"), down)
-        session.NotifyPointerMotionAbsolute(self.stream, 0, 0)
-        return session
 
     def on_x(self, *command):
         """COMMAND run on the X screen the compositor shows in, or on ours."""
@@ -308,34 +275,14 @@ class Session:
         return subprocess.run(command, env=env, capture_output=True, check=True).stdout
 
     def screenshot(self):
-        if self.host:
-            shot = self.on_x("import", "-window", "root", "-depth", "8", "rgb:-")
-            return Image.frombytes("RGB", HOST, shot)
-        data = b""
-        for _ in range(3):  # a cast that ends, or waits, before its first frame shows nothing
-            if data := self.cast():
-                break
-        return Image.frombytes("RGB", SCREEN, data, "raw", "BGR")
-
-    def cast(self):
-        """One frame of mutter's screen cast, if it gives one within 5 s."""
-        command = CAST.split() + ["video/x-raw,format=BGR", "!", "fdsink"]
-        with contextlib.suppress(subprocess.TimeoutExpired):
-            data = subprocess.run(command, env=self.env, capture_output=True, timeout=5).stdout
-            return data if len(data) == SCREEN[0] * SCREEN[1] * 3 else b""
+        shot = self.on_x("import", "-window", "root", "png:-")
+        return Image.open(io.BytesIO(shot)).convert("RGB")
 
     def key(self, key, down):
-        if self.remote:
-            return self.remote.NotifyKeyboardKeysym(XK.string_to_keysym(key), down)
         self.on_x("xdotool", ("keyup", "keydown")[down], key)
 
     def point(self, x, y, button=None):
         """The pointer to X, Y on the screen, and button 1 down or up there."""
-        if self.remote:
-            self.remote.NotifyPointerMotionAbsolute(self.stream, x, y)
-            if button is not None:
-                self.remote.NotifyPointerButton(BUTTON_LEFT, button)
-            return
         click = [] if button is None else [("mouseup", "mousedown")[button], "1"]
         self.on_x("xdotool", "mousemove", str(x), str(y), *click)
 
