@@ -104,11 +104,14 @@ static void refuse_sprite(const char *reason)
 }
 
 // A folder, a pipe or a device in the image's place: opening a pipe waits for a writer, and
-// reading a device may never end.
+// reading a device may never end. A file system that tells no kind (the page's) has none.
 static bool is_special_file(const char *path)
 {
     struct stat status = {};
-    return stat(path, &status) == 0 && !S_ISREG(status.st_mode);
+    if (stat(path, &status) != 0)
+        return false;
+    mode_t kind = status.st_mode;
+    return S_ISDIR(kind) || S_ISFIFO(kind) || S_ISCHR(kind) || S_ISBLK(kind);
 }
 
 // The person's own image in the working directory wins; without one, the installed copy.
