@@ -12,22 +12,10 @@ const uint32_t WINDOWS_INFO_BYTES = 40;      // the first header to carry a comp
 const uint32_t BI_RLE8 = 1;                  // run-length encoded, 8 bits per pixel
 const uint32_t BI_RLE4 = 2;                  // run-length encoded, 4 bits per pixel
 const uint32_t BI_BITFIELDS = 3;             // uncompressed, with masks for 16 or 32 bits
-const int64_t INDEXED_BITS_MAX = 8;          // deeper images carry no palette the loader reads
 const int64_t SURFACE_BYTES_MAX = INT32_MAX; // a surface's pixels must stay addressable
 const int64_t RLE_BYTES_MAX = 64 << 20;      // a few runs can promise any size: cap it
 const size_t PALETTE_ENTRY_BYTES = 4;        // blue, green, red and a spare byte
 const int PALETTE_COLOURS_MAX = 256;         // as many as 8 bits can index
-
-// What a BMP header says about the pixels that follow it.
-struct BmpShape {
-    uint32_t info; // the info header's size
-    int64_t width;
-    int64_t height;
-    int64_t bits;
-    uint32_t compression;
-    int64_t colours;
-    int64_t data_offset;
-};
 
 static uint32_t read_le(const unsigned char *bytes, int count)
 {
@@ -37,14 +25,12 @@ static uint32_t read_le(const unsigned char *bytes, int count)
     return value;
 }
 
-// A row of pixels in the file, padded to whole 32-bit words.
-static int64_t row_bytes(const BmpShape &shape)
+int64_t bmp_row_bytes(const BmpShape &shape)
 {
     return (shape.width * shape.bits + 31) / 32 * 4;
 }
 
-// The sizes from the file header and the info header, old or new; false when cut short.
-static bool read_shape(const unsigned char *header, size_t length, BmpShape &shape)
+bool read_bmp_shape(const unsigned char *header, size_t length, BmpShape &shape)
 {
     if (length < 18)
         return false;
@@ -91,7 +77,7 @@ const char *bmp_refusal(const unsigned char *header, size_t length, int64_t file
     if (length < 2 || header[0] != 'B' || header[1] != 'M')
         return NULL;
     BmpShape shape;
-    if (!read_shape(header, length, shape))
+    if (!read_bmp_shape(header, length, shape))
         return "BMP header is cut short";
     if (!depth_fits(shape))
         return "BMP depth or compression is not one a BMP may have";
@@ -111,7 +97,7 @@ const char *bmp_refusal(const unsigned char *header, size_t length, int64_t file
         return "BMP image is larger than a surface can hold";
     if (shape.compression == BI_RLE8 || shape.compression == BI_RLE4)
         return pitch * height > RLE_BYTES_MAX ? "compressed BMP image is too large" : NULL;
-    int64_t row = row_bytes(shape);
+    int64_t row = bmp_row_bytes(shape);
     int64_t last_row = (width * shape.bits + 7) / 8;
     if (shape.data_offset + row * (height - 1) + last_row > file_size)
         return "BMP pixel data runs past the end of the file";
@@ -122,8 +108,8 @@ const char *bmp_refusal(const unsigned char *header, size_t length, int64_t file
 static const char *silent_refusal(const unsigned char *header, size_t length, int64_t file_size)
 {
     BmpShape shape;
-    if (read_shape(header, length, shape) &&
-        shape.data_offset + row_bytes(shape) * llabs(shape.height) > file_size)
+    if (read_bmp_shape(header, length, shape) &&
+        shape.data_offset + bmp_row_bytes(shape) * llabs(shape.height) > file_size)
         return "BMP's last row lacks the padding that this SDL needs";
     return "SDL's loader refused the BMP without saying why";
 }
@@ -163,7 +149,7 @@ static int palette_after_long_header(SDL_RWops *stream, const unsigned char *hea
                                      SDL_Color *colours)
 {
     BmpShape shape;
-    if (!read_shape(header, length, shape) || shape.info <= WINDOWS_INFO_BYTES ||
+    if (!read_bmp_shape(header, length, shape) || shape.info <= WINDOWS_INFO_BYTES ||
         shape.bits > INDEXED_BITS_MAX)
         return 0;
     int64_t indexable = int64_t{1} << shape.bits;

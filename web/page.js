@@ -24,7 +24,9 @@ let escapeLeftFull = false;  // the browser used that Escape to leave full scree
 let escapeLocked = false;    // Keyboard Lock gives every Escape in full screen to the page
 let broken = false;          // a failure has been shown: the first says what happened
 
+// A line in the page, and on the console for whoever reads it there.
 function say(text) {
+  console.info(text);
   message.textContent += (message.textContent ? '\n' : '') + text;
 }
 
@@ -110,18 +112,20 @@ function measureFromPaintedBox() {
   };
 }
 
-// Chromium gives a mouse event's position in whole CSS pixels, and the program reads it there;
-// the pointer event just before has the fractions, which tell a canvas pixel that is not a
-// whole number of CSS pixels.
-function keepPointerFractions() {
-  let last = null; // the mouse's latest pointer event
-  for (const type of ['pointermove', 'pointerdown', 'pointerup'])
-    addEventListener(type, (event) => (last = event), true);
-  for (const type of ['mousemove', 'mousedown', 'mouseup']) {
-    addEventListener(type, (event) => {
-      const near = (a, b) => Math.abs(a - b) < 1;
-      if (!last || !near(last.pageX, event.pageX) || !near(last.pageY, event.pageY)) return;
-      Object.defineProperties(event, {pageX: {value: last.pageX}, pageY: {value: last.pageY}});
+// The mouse and a finger reach the program by one path: each pointer event on the canvas is
+// handed on as the mouse event the program reads, with the fractions of a CSS pixel that tell a
+// canvas pixel which is not a whole number of them (Chromium's mouse events are in whole ones).
+// The browser's own mouse and touch events stop here.
+function pointerAsMouse() {
+  const MOUSE = {pointermove: 'mousemove', pointerdown: 'mousedown', pointerup: 'mouseup'};
+  const stop = (event) => event.isTrusted && event.stopImmediatePropagation();
+  for (const type of [...Object.values(MOUSE), 'touchstart', 'touchmove', 'touchend'])
+    canvas.addEventListener(type, stop, true);
+  for (const [type, kind] of Object.entries(MOUSE)) {
+    canvas.addEventListener(type, (event) => {
+      const mouse = new MouseEvent(kind, event);
+      Object.defineProperties(mouse, {pageX: {value: event.pageX}, pageY: {value: event.pageY}});
+      canvas.dispatchEvent(mouse);
     }, true);
   }
 }
@@ -163,26 +167,30 @@ function ended(status) {
   if (navigator.keyboard && navigator.keyboard.unlock) navigator.keyboard.unlock();
   document.body.dataset.status = status;
   loading.remove();
-  console.log(`zavit exited with status ${status}`);
   say(`zavit has ended (status ${status}). Reload the page to start it again.`);
+}
+
+// A host of single-page sites answers a file it lacks with its own page: no image is there.
+function hostsPage(reply) {
+  return /^text\/html/i.test(reply.headers.get('Content-Type'));
 }
 
 // The person's own image where the page's folder has one, else the program's built-in copy.
 function start() {
   // The program draws in the context made here, shown without waiting on the page's own frames.
   canvas.getContext('2d', {desynchronized: true});
-  const sprite = fetch(SPRITE).then((reply) => (reply.ok ? reply.arrayBuffer() : null),
-                                    () => null);
+  const sprite = fetch(SPRITE).then(
+      (reply) => !hostsPage(reply) && (reply.ok ? reply.arrayBuffer() : null), () => null);
   window.Module = {
     canvas,
     answer: ask(),
-    files: {},
-    filesRead: sprite.then((bytes) => bytes && (Module.files[SPRITE] = new Uint8Array(bytes))),
+    files: {}, // each the one copy of its file, which the program takes and lets go
+    filesRead: sprite.then((bytes) => {
+      if (bytes) Module.files[SPRITE] = new Uint8Array(bytes);
+    }),
     print: (text) => console.log(text),
-    printErr: (text) => { // the program's own lines once it runs; the loader's on the console
-      console.error(text);
-      if (document.body.dataset.status) say(text);
-    },
+    // The program's own lines once it runs; the loader's on the console alone.
+    printErr: (text) => (document.body.dataset.status ? say(text) : console.error(text)),
     started: () => (document.body.dataset.status = 'running'),
     drawing: () => loading.remove(), // nothing left under the canvas for the compositor to draw
     onExit: ended,
@@ -221,7 +229,7 @@ function placeOnChange() {
 
 placeOnChange();
 measureFromPaintedBox();
-keepPointerFractions();
+pointerAsMouse();
 keepBrowsersEscape();
 if (typeof WebAssembly !== 'object')
   refuse('This browser cannot run WebAssembly, which zavit needs.');

@@ -1,14 +1,16 @@
 // What Emscripten's SDL 1.2 emulation lacks, given here in its stead: error texts that are
-// kept, streams on the files the page has read, BMP images decoded by the browser with white
-// keyed out by alpha (its colour keys do nothing), the tab's title, and drawing done in the
-// screen's own pixels, put on the canvas in one call a frame rather than one call a blit.
+// kept, streams on the files the page has read, read where the page holds them, BMP images
+// checked as the desktop's loader checks them and decoded by the browser with white keyed out
+// by alpha (its colour keys do nothing), the tab's title, and drawing done in the screen's own
+// pixels, put on the canvas in one call a frame rather than one call a blit.
+#include "../image.h"
+
 #include <SDL.h>
 #include <emscripten.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 const size_t ERROR_TEXT_MAX = 256;  // room for one error line
 const int PIXEL_BYTES = 4;          // the browser's pixels: red, green, blue, alpha
@@ -19,22 +21,25 @@ const Uint32 ALPHA_MASK = 0xFF000000;
 const Uint32 WHITE = RED_MASK | GREEN_MASK | BLUE_MASK;
 const Uint32 CLEAR = 0;                                       // a pixel that blits leave out
 const char *const NOT_BMP = "File is not a Windows BMP file"; // as the desktop's loader says
-const size_t ROW_PAD_MAX = 3; // zeros after a last row left unpadded, which browsers refuse
 const char *const PAST_PALETTE = "A BMP image contains a pixel with a color out of the palette";
-const size_t INDEXED_HEADER_BYTES = 50; // up to the count of colours used, at 46
-const Uint32 OS2_INFO_BYTES = 12;       // the old core header, with 16-bit dimensions
-const Uint32 INDEXED_BITS_MAX = 8;      // deeper pixels carry no palette index
-const Uint32 BI_BITFIELDS = 3;          // uncompressed, with masks for 16 or 32 bits
+const char *const TOO_LARGE = "BMP image is larger than the page can hold";
+const char *const UNDECODED = "the browser cannot decode this BMP";
+const int ROW_PAD_MAX = 3; // zeros after a last row left unpadded, which browsers refuse
+const Uint32 BI_RGB = 0;   // uncompressed, the one compression of indexed pixels here
+// The memory the image may take: the wasm memory grows from the program's own to its most.
+const int64_t IMAGE_BYTES_MAX = int64_t{ZAVIT_MEMORY_MAX} - ZAVIT_MEMORY_START;
 
-// Where an uncompressed image's rows lie, each a whole number of 32-bit words.
-struct Layout {
-    Uint32 bits, width, height, colours, offset, row;
+// Where a stream on one of the page's files stands in it.
+struct PageFile {
+    int file; // its place among the files opened
+    long at;
+    long size;
 };
 
 static char error_text[ERROR_TEXT_MAX];
 
-// Puts the screen's pixels inside the rectangle on the canvas; one image kept over them. The
-// page hears of the first.
+// Puts the screen's pixels inside the rectangle on the canvas; one image kept over them, made
+// again once the memory has grown, which leaves the old view empty. The page hears of the first.
 EM_JS(void, show_pixels, (const Uint8 *pixels, int width, int height, const SDL_Rect *rect), {
     let image = Module.screenImage;
     if (!image || image.data.buffer != HEAPU8.buffer || image.data.byteOffset != pixels) {
@@ -47,32 +52,68 @@ EM_JS(void, show_pixels, (const Uint8 *pixels, int width, int height, const SDL_
     context.putImageData(image, 0, 0, HEAP32[at], HEAP32[at + 1], HEAP32[at + 2], HEAP32[at + 3]);
 });
 
-// Decodes the file's bytes into an image kept by the page; false when the browser cannot.
-EM_ASYNC_JS(int, decode_in_browser, (const Uint8 *bytes, size_t length, int *size), {
-    try {
-        const blob = new Blob([HEAPU8.slice(bytes, bytes + length)]);
-        const options = {premultiplyAlpha : 'none', colorSpaceConversion : 'none'};
-        const image = await createImageBitmap(blob, options);
-        const canvas = document.createElement('canvas');
-        canvas.width = image.width;
-        canvas.height = image.height;
-        const context = canvas.getContext('2d');
-        context.drawImage(image, 0, 0);
-        Module.decoded = context.getImageData(0, 0, image.width, image.height).data;
-        HEAP32[size >> 2] = image.width;
-        HEAP32[(size >> 2) + 1] = image.height;
-        return 1;
-    } catch (error) {
-        return 0;
-    }
+// The page's file of that name, taken for a stream: the page holds its one copy, and lets it go
+// once the stream is closed. Its place among the files opened, its length set; or -1.
+EM_ASYNC_JS(int, open_page_file, (const char *name, int *length), {
+    await Module.filesRead;
+    const key = UTF8ToString(name);
+    const file = Module.files[key];
+    if (!file)
+        return -1;
+    delete Module.files[key];
+    Module.opened = Module.opened || [];
+    HEAP32[length >> 2] = file.length;
+    return Module.opened.push(file) - 1;
 });
 
-// Copies the decoded image's rows of LENGTH bytes into pixels PITCH bytes apart, and lets it go.
-EM_JS(void, take_decoded, (Uint8 * pixels, int height, int length, int pitch), {
-    for (let row = 0; row < height; row++)
-        HEAPU8.set(Module.decoded.subarray(row * length, (row + 1) * length), pixels + row * pitch);
-    Module.decoded = null;
-});
+EM_JS(void, read_page_file, (int file, long at, Uint8 *bytes, int count),
+      { HEAPU8.set(Module.opened[file].subarray(at, at + count), bytes); });
+
+EM_JS(void, close_page_file, (int file), { Module.opened[file] = null; });
+
+// Whether an indexed image names a colour past its palette, which the desktop's loader refuses
+// and the browser would draw: its rows ROW bytes apart from AT in the file. The checks before
+// have kept every row in the file.
+EM_JS(int, indexes_past_palette,
+      (int file, long at, int row, int width, int height, int bits, int colours), {
+          const bytes = Module.opened[file];
+          const mask = (1 << bits) - 1;
+          for (let y = 0; y < height; y++)
+              for (let x = 0; x < width; x++) {
+                  const byte = bytes[at + y * row + (x * bits >> 3)];
+                  if ((byte >> (8 - bits - x * bits % 8) & mask) >= colours)
+                      return 1;
+              }
+          return 0;
+      });
+
+// Decodes the file's bytes from AT, with zeros after them, into the pixels of an image WIDTH by
+// HEIGHT, rows PITCH bytes apart; false when the browser cannot, or decodes another size.
+EM_ASYNC_JS(int, decode_in_browser,
+            (int file, long at, int zeros, Uint8 *pixels, int width, int height, int pitch), {
+                try {
+                    const bytes = [ Module.opened[file].subarray(at), new Uint8Array(zeros) ];
+                    const options = {premultiplyAlpha : 'none', colorSpaceConversion : 'none'};
+                    const image = await createImageBitmap(new Blob(bytes), options);
+                    const canvas = document.createElement('canvas');
+                    canvas.width = image.width;
+                    canvas.height = image.height;
+                    const context = canvas.getContext('2d');
+                    context.drawImage(image, 0, 0);
+                    image.close();
+                    if (canvas.width != width || canvas.height != height)
+                        return 0;
+                    const decoded = context.getImageData(0, 0, width, height).data;
+                    canvas.width = 0; // its pixels let go at once
+                    for (let y = 0; y < height; y++) {
+                        const line = decoded.subarray(y * width * 4, (y + 1) * width * 4);
+                        HEAPU8.set(line, pixels + y * pitch);
+                    }
+                    return 1;
+                } catch (error) {
+                    return 0;
+                }
+            });
 
 EM_JS(void, set_title, (const char *title), { document.title = UTF8ToString(title); });
 
@@ -105,137 +146,103 @@ extern "C" void SDL_WM_SetCaption(const char *title, const char *icon)
         set_title(title);
 }
 
-// The page's file of that name, copied into memory of the program's own; its length, or -1.
-EM_ASYNC_JS(int, read_page_file, (const char *name, Uint8 **bytes), {
-    await Module.filesRead;
-    const file = Module.files[UTF8ToString(name)];
-    if (!file)
-        return -1;
-    const copy = _malloc(file.length + 1);
-    HEAPU8.set(file, copy);
-    HEAP32[bytes >> 2] = copy;
-    return file.length;
-});
-
-static long memory_seek(SDL_RWops *stream, long offset, int whence)
+static PageFile &page_of(SDL_RWops *stream)
 {
-    Uint8 *base = stream->hidden.mem.base;
-    Uint8 *from = whence == RW_SEEK_SET   ? base
-                  : whence == RW_SEEK_CUR ? stream->hidden.mem.here
-                                          : stream->hidden.mem.stop;
-    long room = stream->hidden.mem.stop - from;
-    if (offset < base - from || offset > room) {
+    return *static_cast<PageFile *>(stream->hidden.unknown.data1);
+}
+
+static long page_seek(SDL_RWops *stream, long offset, int whence)
+{
+    PageFile &page = page_of(stream);
+    long from = whence == RW_SEEK_SET ? 0 : whence == RW_SEEK_CUR ? page.at : page.size;
+    if (offset < -from || offset > page.size - from) {
         SDL_SetError("Error seeking in datastream");
         return -1;
     }
-    stream->hidden.mem.here = from + offset;
-    return stream->hidden.mem.here - base;
+    page.at = from + offset;
+    return page.at;
 }
 
-static size_t memory_read(SDL_RWops *stream, void *bytes, size_t size, size_t count)
+static size_t page_read(SDL_RWops *stream, void *bytes, size_t size, size_t count)
 {
-    size_t left = static_cast<size_t>(stream->hidden.mem.stop - stream->hidden.mem.here);
+    PageFile &page = page_of(stream);
+    size_t left = static_cast<size_t>(page.size - page.at);
     size_t whole = size == 0 ? 0 : (count < left / size ? count : left / size);
-    memcpy(bytes, stream->hidden.mem.here, whole * size);
-    stream->hidden.mem.here += whole * size;
+    read_page_file(page.file, page.at, static_cast<Uint8 *>(bytes), static_cast<int>(whole * size));
+    page.at += static_cast<long>(whole * size);
     return whole;
 }
 
-static int memory_close(SDL_RWops *stream)
+static int page_close(SDL_RWops *stream)
 {
-    free(stream->hidden.mem.base);
+    close_page_file(page_of(stream).file);
+    free(stream->hidden.unknown.data1);
     free(stream);
     return 0;
 }
 
-// Files are those the page has read for the program, each held in memory; none is written.
+// Files are those the page has read for the program, read where the page holds them; none is
+// written.
 extern "C" SDL_RWops *SDL_RWFromFile(const char *file, const char *mode)
 {
     (void)mode;
-    Uint8 *bytes = NULL;
-    int length = read_page_file(file, &bytes);
-    SDL_RWops *stream = length < 0 ? NULL : static_cast<SDL_RWops *>(calloc(1, sizeof *stream));
+    int length = 0;
+    int opened = open_page_file(file, &length);
+    void *page = opened < 0 ? NULL : calloc(1, sizeof(PageFile));
+    SDL_RWops *stream = page ? static_cast<SDL_RWops *>(calloc(1, sizeof *stream)) : NULL;
     if (!stream) {
+        if (opened >= 0)
+            close_page_file(opened);
+        free(page);
         SDL_SetError("Couldn't open %s", file);
-        free(bytes);
         return NULL;
     }
-    stream->seek = memory_seek;
-    stream->read = memory_read;
-    stream->close = memory_close;
-    stream->hidden.mem.base = stream->hidden.mem.here = bytes;
-    stream->hidden.mem.stop = bytes + length;
+    stream->seek = page_seek;
+    stream->read = page_read;
+    stream->close = page_close;
+    stream->hidden.unknown.data1 = page;
+    page_of(stream) = PageFile{opened, 0, length};
     return stream;
 }
 
-// The rest of the stream, from where it stands, in memory of its own; NULL when unreadable.
-static Uint8 *read_rest(SDL_RWops *stream, size_t &length)
+// Why the page will not hand the file, from where the stream stands, to the browser: "BM"
+// checked first, before anything of it is parsed, then as the desktop checks, then what the
+// desktop's loader and the page's memory refuse. NULL when it may; SHAPE then set.
+static const char *page_refusal(const PageFile &page, BmpShape &shape)
 {
-    long start = SDL_RWtell(stream);
-    long end = SDL_RWseek(stream, 0, RW_SEEK_END);
-    if (start < 0 || end < start || SDL_RWseek(stream, start, RW_SEEK_SET) < 0)
-        return NULL;
-    length = static_cast<size_t>(end - start);
-    Uint8 *bytes = static_cast<Uint8 *>(calloc(length + ROW_PAD_MAX, 1));
-    if (bytes && SDL_RWread(stream, bytes, 1, length) != length) {
-        free(bytes);
-        bytes = NULL;
+    unsigned char header[BMP_HEADER_BYTES];
+    long size = page.size - page.at;
+    int length = static_cast<int>(size < long{BMP_HEADER_BYTES} ? size : long{BMP_HEADER_BYTES});
+    read_page_file(page.file, page.at, header, length);
+    if (length < 2 || header[0] != 'B' || header[1] != 'M')
+        return NOT_BMP;
+    const char *refusal = bmp_refusal(header, static_cast<size_t>(length), size);
+    if (refusal || !read_bmp_shape(header, static_cast<size_t>(length), shape))
+        return refusal ? refusal : UNDECODED;
+    int64_t height = llabs(shape.height);
+    if (shape.width * height * PIXEL_BYTES > IMAGE_BYTES_MAX)
+        return TOO_LARGE;
+    int64_t colours = shape.colours ? shape.colours : int64_t{1} << shape.bits;
+    bool indexed = shape.bits <= INDEXED_BITS_MAX && shape.compression == BI_RGB;
+    if (indexed && indexes_past_palette(page.file, page.at + static_cast<long>(shape.data_offset),
+                                        static_cast<int>(bmp_row_bytes(shape)),
+                                        static_cast<int>(shape.width), static_cast<int>(height),
+                                        static_cast<int>(shape.bits), static_cast<int>(colours)))
+        return PAST_PALETTE;
+    return NULL;
+}
+
+// A surface of the browser's pixels the image's size; NULL where the page has no room for it.
+static SDL_Surface *new_image(const BmpShape &shape)
+{
+    SDL_Surface *image = SDL_CreateRGBSurface(
+        SDL_SWSURFACE, static_cast<int>(shape.width), static_cast<int>(llabs(shape.height)),
+        PIXEL_BYTES * 8, RED_MASK, GREEN_MASK, BLUE_MASK, ALPHA_MASK);
+    if (image && !image->pixels) {
+        SDL_FreeSurface(image);
+        image = NULL;
     }
-    return bytes;
-}
-
-static Uint32 read_le(const Uint8 *bytes, int count)
-{
-    Uint32 value = 0;
-    for (int i = count - 1; i >= 0; i--)
-        value = value << 8 | bytes[i];
-    return value;
-}
-
-// An uncompressed image's rows, as its header gives them; false for any other image.
-static bool read_layout(const Uint8 *bytes, size_t length, Layout &layout)
-{
-    bool old = length >= 18 && read_le(bytes + 14, 4) == OS2_INFO_BYTES;
-    if ((length < INDEXED_HEADER_BYTES && !old) ||
-        (!old && read_le(bytes + 30, 4) != 0 && read_le(bytes + 30, 4) != BI_BITFIELDS))
-        return false;
-    layout.bits = read_le(bytes + (old ? 24 : 28), 2);
-    layout.width = old ? read_le(bytes + 18, 2) : read_le(bytes + 18, 4);
-    Uint32 height = old ? read_le(bytes + 20, 2) : read_le(bytes + 22, 4);
-    layout.height = old || static_cast<Sint32>(height) > 0 ? height : 0 - height;
-    layout.colours = old ? 0 : read_le(bytes + 46, 4);
-    layout.offset = read_le(bytes + 10, 4);
-    layout.row = (layout.width * layout.bits + 31) / 32 * 4;
-    return true;
-}
-
-// Whether an indexed image names a colour past its palette, which the desktop's loader
-// refuses and the browser would draw. The checks before have kept every row in the file.
-static bool indexes_past_palette(const Uint8 *bytes, const Layout &layout)
-{
-    Uint32 bits = layout.bits;
-    if (bits > INDEXED_BITS_MAX)
-        return false;
-    Uint32 colours = layout.colours ? layout.colours : 1u << bits;
-    for (Uint32 y = 0; y < layout.height; y++)
-        for (Uint32 x = 0; x < layout.width; x++) {
-            Uint8 byte = bytes[layout.offset + y * layout.row + x * bits / 8];
-            if ((byte >> (8 - bits - x * bits % 8) & ((1u << bits) - 1)) >= colours)
-                return true;
-        }
-    return false;
-}
-
-// The desktop's loader takes a last row without its padding; the browser needs it there.
-static Uint8 *pad_last_row(Uint8 *bytes, size_t &length, const Layout &layout)
-{
-    size_t whole = layout.offset + static_cast<size_t>(layout.row) * layout.height;
-    Uint8 *padded = whole > length ? static_cast<Uint8 *>(realloc(bytes, whole)) : bytes;
-    if (padded && whole > length) {
-        memset(padded + length, 0, whole - length);
-        length = whole;
-    }
-    return padded ? padded : bytes;
+    return image;
 }
 
 static Uint32 *pixel_row(const SDL_Surface *surface, int y)
@@ -253,45 +260,37 @@ static void key_out_white(SDL_Surface *image)
     }
 }
 
-// The decoded image as a surface of the browser's pixels, white keyed out.
-static SDL_Surface *surface_of_decoded(int width, int height)
+// The image decoded by the browser into a surface of its own, white keyed out; NULL when the
+// browser cannot, with the reason set.
+static SDL_Surface *decode_image(const PageFile &page, const BmpShape &shape)
 {
-    SDL_Surface *image = SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, PIXEL_BYTES * 8,
-                                              RED_MASK, GREEN_MASK, BLUE_MASK, ALPHA_MASK);
+    SDL_Surface *image = new_image(shape);
     if (!image) {
-        SDL_SetError("Out of memory");
+        SDL_SetError("%s", TOO_LARGE);
         return NULL;
     }
-    SDL_LockSurface(image);
-    take_decoded(static_cast<Uint8 *>(image->pixels), height, width * PIXEL_BYTES, image->pitch);
+    if (!decode_in_browser(page.file, page.at, ROW_PAD_MAX, static_cast<Uint8 *>(image->pixels),
+                           image->w, image->h, image->pitch)) {
+        SDL_FreeSurface(image);
+        SDL_SetError("%s", UNDECODED);
+        return NULL;
+    }
     key_out_white(image);
-    SDL_UnlockSurface(image);
     return image;
 }
 
 // Only a file that starts as a BMP does reaches the browser, which would decode any image.
 extern "C" SDL_Surface *SDL_LoadBMP_RW(SDL_RWops *stream, int close)
 {
-    size_t length = 0;
-    Uint8 *bytes = stream ? read_rest(stream, length) : NULL;
+    const PageFile *page = stream && stream->read == page_read ? &page_of(stream) : NULL;
+    BmpShape shape = {};
+    const char *refusal = page ? page_refusal(*page, shape) : "Error reading from datastream";
+    if (refusal)
+        SDL_SetError("%s", refusal);
+    SDL_Surface *image = refusal ? NULL : decode_image(*page, shape);
     if (stream && close)
         SDL_RWclose(stream);
-    int size[2] = {0, 0};
-    bool decoded = false;
-    Layout layout = {0, 0, 0, 0, 0, 0};
-    bool plain = bytes && read_layout(bytes, length, layout);
-    if (plain)
-        bytes = pad_last_row(bytes, length, layout);
-    if (!bytes)
-        SDL_SetError("Error reading from datastream");
-    else if (length < 2 || bytes[0] != 'B' || bytes[1] != 'M')
-        SDL_SetError("%s", NOT_BMP);
-    else if (plain && indexes_past_palette(bytes, layout))
-        SDL_SetError("%s", PAST_PALETTE);
-    else if (!(decoded = decode_in_browser(bytes, length + ROW_PAD_MAX, size)))
-        SDL_SetError("the browser cannot decode this BMP");
-    free(bytes);
-    return decoded ? surface_of_decoded(size[0], size[1]) : NULL;
+    return image;
 }
 
 // Cuts a span starting at AT, SIZE long, to LOW..HIGH; how far its start moved.

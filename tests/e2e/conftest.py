@@ -1,5 +1,6 @@
 """Where zavit runs, and how a person's eyes, keys and pointer reach it: a desktop of DESKTOPS,
-or the page in headless Chromium; docs/README-testing.md tells how each is seen and driven."""
+or the page in Chromium on openbox's; each an X screen of its own, seen by its pixels and driven
+by xdotool. docs/README-testing.md tells more."""
 
 import collections
 import contextlib
@@ -18,11 +19,6 @@ import time
 
 import pytest
 from PIL import Image, ImageFilter
-from selenium import webdriver
-from selenium.common.exceptions import WebDriverException
-from selenium.webdriver.chrome.service import Service
-from selenium.webdriver.common.action_chains import ActionChains
-from selenium.webdriver.common.keys import Keys
 from Xlib import X, display, error, protocol
 
 WAIT, POLL, HOLD = 30, 0.05, 0.3  # seconds: the longest wait, between two looks, a key held
@@ -30,16 +26,17 @@ WINDOW, SCREEN, HOST = (320, 240), (1024, 768), (2048, 1536)  # zavit's; a scree
 WHITE, BLACK = (255, 255, 255), (0, 0, 0)
 SOURCE = ["dpkg-query", "-Wf", "${source:Package}", "libsdl2-2.0-0"]  # SDL 2's, or SDL 3's shim
 SDL3 = b"sdl2-compat" in subprocess.run(SOURCE, capture_output=True).stdout
-# How a desktop starts, its scale, and whether SDL 3 draws zavit's window there itself: kwin
-# then on its X11 backend, in an X screen of its own.
-Desktop = collections.namedtuple("Desktop", "command scale native")
+# How a desktop starts, its scale, and the tags of the rows that run there (see ROWS): wayland
+# where SDL 3 draws zavit's window itself, kwin then on its X11 backend, in an X screen of its own.
+Desktop = collections.namedtuple("Desktop", "command scale tags")
 KWIN = "./kwin_wayland --xwayland --width 1024 --height 768 --scale 2 "
+KWIN_TAGS = "kwin_2x wayland" if SDL3 else "kwin_2x x"
 KWIN_OUTPUTS = """[{"name": "outputs", "data": [{"connectorName": "X11-0", "scale": 2}]},
     {"name": "setups", "data": []}]"""
 DESKTOPS = {
-    "openbox": Desktop("openbox", 1, False),
-    "none": Desktop("", 1, False),
-    "kwin_2x": Desktop(KWIN + ("--x11-display $HOST" if SDL3 else "--virtual"), 2, SDL3),
+    "openbox": Desktop("openbox", 1, "openbox x x11"),
+    "none": Desktop("", 1, "none x"),
+    "kwin_2x": Desktop(KWIN + ("--x11-display $HOST" if SDL3 else "--virtual"), 2, KWIN_TAGS),
 }
 # Each compositor runs in namespaces of its own: its network for XWayland's abstract sockets,
 # its /proc, its X sockets; the locks its X server leaves in the shared /tmp go with it.
@@ -49,15 +46,20 @@ OWN_X = (
     ' && for x in X*; do [ -S "$x" ] && rm -f "../.$x-lock"; done; exit $s'
 )
 ESCAPES = re.compile(r"\x1b(\[[0-?]*[ -/]*[@-~]|\][^\x07]*\x07|[()][0-9A-Z]|[=>])")  # a terminal's
-BROWSER = "--headless --no-sandbox --disable-gpu --no-first-run --window-size=799,599"
+# Chromium as a person opens the page, as root; its console lines go to standard error.
+BROWSER = "chromium --no-sandbox --test-type --no-first-run --enable-logging=stderr --v=0"
+PAGE_ROOM = (800, 600)  # the browser window's inside, in device pixels
+CONSOLE = re.compile(r':CONSOLE[^\]]*\] "(.*)", source: ')
+NOISE = "SDL_Quit called (and ignored)"  # the SDL emulation's, not the page's
 POLICIES = {  # a careful host's, for a page asked as ?csp=NAME; one without WebAssembly
     "strict": "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'",
     "no-wasm": "default-src 'self'",
 }
-FRAME = (
-    "<style>* {{ margin: 0; border: 0 }}</style><iframe src={} width={} height={} allow=fullscreen>"
+FRAME = (  # a host page, grey around the frame, named for its window
+    "<title>host</title><style>* {{ margin: 0; border: 0; background: #888 }}</style>"
+    "<iframe src={} width={} height={} allow=fullscreen>"
 )
-ENDED = re.compile(r"\n?zavit has ended \(status (\d+)\)\. Reload the page.*")  # the page's own
+ENDED = re.compile(r"zavit has ended \(status (\d+)\)\. Reload the page")  # the page's own
 
 
 def pytest_addoption(parser):
@@ -80,10 +82,10 @@ def pytest_configure(config):
 
 
 def poll(test, what, run=None):
-    """TEST's first true result, while RUN runs; X and browser errors count as not yet."""
+    """TEST's first true result, while RUN runs; X errors count as not yet."""
     end = time.monotonic() + WAIT
     while time.monotonic() < end and not (run and run.status() is not None):
-        with contextlib.suppress(error.XError, WebDriverException):
+        with contextlib.suppress(error.XError):
             if found := test():
                 return found
         time.sleep(POLL)
@@ -141,19 +143,41 @@ def stop(proc):
 
 
 class Program:
-    """zavit started, its standard error kept beside its folder; Wine's goes into it."""
+    """zavit started, its standard error kept beside its folder; Wine's goes into it. It asks
+    in a window named ASKS_IN, and shows in one named SHOWS_IN."""
+
+    asks_in, shows_in, framed, zoom = "Notice", "ZAVIT", False, None  # zoom: the desktop's
 
     def __init__(self, command, folder, cwd, env, stdin=subprocess.DEVNULL):
         self.folder = folder
         with open(folder + ".err", "wb") as err:
             options = dict(stdout=err, stderr=err, stdin=stdin, start_new_session=True)
             self.proc = subprocess.Popen(command, cwd=cwd, env=env, **options)
-        self.status, self.stop = self.proc.poll, functools.partial(stop, self.proc)
+        self.stop = functools.partial(stop, self.proc)
+
+    def status(self):
+        return self.proc.poll()
 
     def said(self):
         paths = [self.folder + ".err", self.folder + "/stderr.txt"]
         text = "".join(open(p, errors="replace").read() for p in paths if os.path.isfile(p))
         return ESCAPES.sub("", text).replace("\r", "")
+
+
+class PageRun(Program):
+    """The page in a Chromium of its own: what it says are its console's lines, its status the
+    one its end tells."""
+
+    def console(self):
+        return CONSOLE.findall(super().said())
+
+    def status(self):
+        ended = [found for line in self.console() if (found := ENDED.match(line))]
+        return int(ended[0][1]) if ended else None
+
+    def said(self):
+        lines = [line for line in self.console() if line != NOISE and not ENDED.match(line)]
+        return "\n".join(lines)
 
 
 class Window:
@@ -194,11 +218,43 @@ class Window:
             self.desktop.key(key, down)
 
 
+class Canvas(Window):
+    """The page's canvas: the white BOX in the browser's window W, by whole device pixels."""
+
+    def __init__(self, desktop, w, box):
+        super().__init__(desktop, w, box)
+        self.zoom = max(1, (box[2] - box[0]) // WINDOW[0])
+
+    def picture(self):
+        return picture(self.w).crop(self.box)
+
+    def full(self):
+        return super().full() and (self.box[2] - self.box[0]) % WINDOW[0] == 0
+
+    def size(self):
+        return self.box[2] - self.box[0], self.box[3] - self.box[1]
+
+    def move(self, x, y):
+        """To the middle of the canvas pixel X, Y."""
+        x, y = self.box[0] + x * self.zoom + self.zoom // 2, self.box[1] + y * self.zoom
+        at = self.desktop.d.screen().root.translate_coords(self.w, x, y + self.zoom // 2)
+        self.desktop.point(at.x, at.y)
+
+
+def white_box(shot):
+    """Where SHOT is white, wider than a letter's strokes."""
+    white = shot.point(lambda v: 255 * (v == 255)).convert("L")
+    white = white.point(lambda v: 255 * (v == 255)).filter(ImageFilter.MinFilter(9))
+    box = white.getbbox()
+    return box and (max(box[0] - 4, 0), max(box[1] - 4, 0), box[2] + 4, box[3] + 4)
+
+
 class Session:
     """A desktop running: its X display; its compositor's screen and input, where SDL 3 draws."""
 
     def __init__(self, name, build):
-        self.name, self.build, (command, self.zoom, self.native) = name, build, DESKTOPS[name]
+        self.name, self.build, (command, self.zoom, tags) = name, build, DESKTOPS[name]
+        self.native = "wayland" in tags
         self.procs, self.home, self.host = [], tempfile.mkdtemp(), None
         self.env = dict(os.environ, HOME=self.home, XDG_RUNTIME_DIR=self.home)
         self.x_zoom = self.zoom if "kwin" in name else 1  # as Plasma tells X programs, by Xft.dpi
@@ -287,14 +343,16 @@ class Session:
         self.on_x("xdotool", "mousemove", str(x), str(y), *click)
 
     def window(self, title="ZAVIT"):
-        """zavit's window, an X one or the compositor's own, once shown."""
-        if found := find(self.d.screen().root, title):
+        """zavit's window, an X one or the compositor's own, or the page's canvas, once shown."""
+        found = find(self.d.screen().root, title)
+        if found and self.build == "web":
+            box = white_box(picture(found))
+            return box and Canvas(self, found, box)
+        if found:
             return Window(self, w=found)
         if self.native and title == "ZAVIT":
-            white = self.screenshot().point(lambda v: 255 * (v == 255)).convert("L")
-            white = white.point(lambda v: 255 * (v == 255)).filter(ImageFilter.MinFilter(9))
-            box = white.getbbox()  # white wider than a title's letters
-            return box and Window(self, box=(box[0] - 4, box[1] - 4, box[2] + 4, box[3] + 4))
+            box = white_box(self.screenshot())
+            return box and Window(self, box=box)
 
     def end(self):
         if self.build == "windows":
@@ -314,10 +372,17 @@ def desktop(name, build=None):
 
 
 class Serve(http.server.SimpleHTTPRequestHandler):
-    """The cases' folders, quietly; a page asked as ?csp=NAME under that policy."""
+    """The cases' folders, quietly; a page asked as ?csp=NAME under that policy; a folder with
+    .spa as a single-page site's host serves it, its index.html for any file it lacks."""
 
     def log_message(self, *_):
         pass
+
+    def send_head(self):
+        path = self.translate_path(self.path)
+        if os.path.exists(os.path.dirname(path) + "/.spa") and not os.path.exists(path):
+            self.path = os.path.dirname(self.path) + "/index.html"
+        return super().send_head()
 
     def end_headers(self):
         if policy := POLICIES.get(self.path.partition("?csp=")[2]):
@@ -325,124 +390,34 @@ class Serve(http.server.SimpleHTTPRequestHandler):
         super().end_headers()
 
 
-class Page:
-    """zavit's page: its canvas the window, the pointer a mouse or a finger, its lines shown."""
-
-    def __init__(self, browser, cases, site, ratio):
-        self.b, self.cases, self.site, self.ratio, self.zoom = browser, cases, site, ratio, 1
-
-    def box(self, element="#canvas"):
-        found = self.b.find_element("css selector", element)
-        script = "return Element.prototype.getBoundingClientRect.call(arguments[0]).toJSON()"
-        return self.b.execute_script(script, found)
-
-    def size(self):
-        """The canvas's size in device pixels."""
-        return tuple(round(self.box()[side] * self.ratio) for side in ("width", "height"))
-
-    def screenshot(self):
-        return Image.open(io.BytesIO(self.b.get_screenshot_as_png())).convert("RGB")
-
-    def picture(self):
-        r = {key: round(value * self.ratio) for key, value in self.box().items()}
-        return self.screenshot().crop((r["x"], r["y"], r["right"], r["bottom"]))
-
-    def full(self):
-        """Scaled by whole device pixels, black around."""
-        w, h = self.size()
-        whole = w % WINDOW[0] == h % WINDOW[1] == 0 < w - WINDOW[0]
-        return whole and BLACK in colours(self.screenshot())
-
-    def at(self, x, y, element="#canvas"):
-        """The point X, Y of the way across ELEMENT, in the page."""
-        r = self.box(element)
-        return r["x"] + x * r["width"], r["y"] + y * r["height"]
-
-    def point(self, kind, x, y, finger=None):
-        """KIND 0 presses, 1 moves, 2 lets go at X, Y in the page."""
-        if self.finger if finger is None else finger:
-            touch = {"type": ("touchStart", "touchMove", "touchEnd")[kind]}
-            touch["touchPoints"] = [{"x": x, "y": y}][: kind < 2]
-            return self.b.execute_cdp_cmd("Input.dispatchTouchEvent", touch)
-        kinds = ("mousePressed", "mouseMoved", "mouseReleased")
-        button = "none" if kind == 1 else "left"
-        mouse = dict(type=kinds[kind], x=x, y=y, button=button, clickCount=1)
-        self.b.execute_cdp_cmd("Input.dispatchMouseEvent", mouse)
-
-    def click(self, element, finger=None):
-        for kind in (0, 2):
-            self.point(kind, *self.at(0.5, 0.5, element), finger)
-
-    def move(self, x, y):
-        self.point(1, *self.at((x + 0.5) / WINDOW[0], (y + 0.5) / WINDOW[1]))
-
-    def key(self, key, down):
-        chain = ActionChains(self.b)
-        (chain.key_down if down else chain.key_up)(getattr(Keys, key.upper(), key)).perform()
-
-    def has_keyboard(self):
-        return True
-
-    def placed(self):
-        """The whole canvas and its lines, under it, in the page's room."""
-        room, lines, c = self.box("html"), self.box("#message"), self.box()
-        inside = c["x"] >= 0 <= c["y"] and c["right"] <= room["width"]
-        bottom = max(c["bottom"], lines["bottom"]) <= room["height"] + 0.02
-        return inside and bottom and (not lines["height"] or c["bottom"] <= lines["y"] + 0.02)
-
-    def asking(self):
-        return self.b.find_element("id", "question").get_attribute("open")
-
-    def lines(self):
-        return self.b.find_element("id", "message").text
-
-    def status(self):
-        ended = ENDED.search(self.lines())
-        return ended and int(ended[1])
-
-    def said(self):
-        return ENDED.sub("", self.lines())
-
-    def run(self, folder, frame, csp, finger):
-        """The page, from its own origin or in a frame of another's, under a host's policy."""
-        address = f"{self.site}{os.path.basename(folder)}/?csp={csp}"
-        self.b.get_log("browser")
-        self.zoom, self.framed, self.finger = (
-            1 if frame else max(1, round(self.ratio)),
-            frame,
-            finger,
-        )
-        if not frame:
-            return self.b.get(address) or self
+def open_page(where, folder, frame, csp):
+    """The page in FOLDER, in a Chromium of its own, from its origin or in a FRAME of another's,
+    under a host's policy CSP."""
+    address = f"{where.site}{os.path.basename(folder)}/?csp={csp}"
+    if frame:
         open(folder + "/host.html", "w").write(FRAME.format(address, *frame.split("x")))
-        self.b.get(address.replace("127.0.0.1", "localhost").split("?")[0] + "host.html")
-        self.b.switch_to.frame(self.b.find_element("tag name", "iframe"))
-        self.click("#question-text")  # a frame may load without the keys: a person clicks in it
-        return self
-
-    def stop(self):
-        pass
+        address = address.replace("127.0.0.1", "localhost").split("?")[0] + "host.html"
+    room = ",".join(str(round(side / where.ratio)) for side in PAGE_ROOM)
+    options = f" --force-device-scale-factor={where.ratio} --window-size={room} --app={address}"
+    command = (BROWSER + options + f" --user-data-dir={folder}.profile").split()
+    run = PageRun(command, folder, folder, where.env)
+    run.asks_in, run.shows_in = ("host", "host") if frame else ("zavit", "ZAVIT")
+    run.framed, run.zoom = bool(frame), 1 if frame else max(1, round(where.ratio))
+    return run
 
 
 @pytest.fixture(scope="session")
 def place(pytestconfig, tmp_path_factory):
-    """Where zavit runs: a desktop, or Chromium at the ratio asked, the cases served to it."""
+    """Where zavit runs: a desktop; for the page, openbox's, with the cases served to it."""
     option = pytestconfig.option
-    if option.build != "web":
-        with desktop(option.desktop, option.build) as session:
+    with desktop("openbox" if option.build == "web" else option.desktop, option.build) as session:
+        if option.build != "web":
             yield session
-        return
-    cases = str(tmp_path_factory.mktemp("site"))
-    handler = functools.partial(Serve, directory=cases)
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    chrome = webdriver.ChromeOptions()
-    chrome.binary_location = "/usr/bin/chromium"  # Debian's; newer selenium will not look
-    for flag in BROWSER.split() + [f"--force-device-scale-factor={option.ratio}"]:
-        chrome.add_argument(flag)
-    chrome.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-    b = webdriver.Chrome(options=chrome, service=Service("/usr/bin/chromedriver"))
-    b.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": True})
-    yield Page(b, cases, f"http://127.0.0.1:{server.server_port}/", option.ratio)
-    b.quit()
-    server.shutdown()
+            return
+        session.cases, session.ratio = str(tmp_path_factory.mktemp("site")), option.ratio
+        handler = functools.partial(Serve, directory=session.cases)
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        session.site = f"http://127.0.0.1:{server.server_port}/"
+        yield session
+        server.shutdown()

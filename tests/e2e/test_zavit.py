@@ -11,14 +11,16 @@ import time
 
 import pytest
 from conftest import BLACK, DESKTOPS, HOLD, SDL3, WAIT, WHITE, WINDOW, Program, Window, colours
-from conftest import close, desktop, find, picture, poll, send
+from conftest import close, desktop, find, open_page, picture, poll, send, white_box
 from PIL import Image, ImageFile, ImageStat
 from Xlib import X
 
 ImageFile.LOAD_TRUNCATED_IMAGES = True  # an image whose last row lacks its padding
 HERE = os.path.dirname(os.path.abspath(__file__))
 IMAGES, SPRITE = HERE + "/../images", HERE + "/../../assets/zavit.bmp"
+PNG = HERE + "/../../assets/zavit-48.png"  # a picture that is no BMP, named zavit.bmp
 DIALOG, YES = (240, 96), (72, 67)  # the question's size, and where its Yes button is
+PAGE_YES, FRAME_TEXT = (-47, 38), (160, 120)  # the page's Yes from its middle; a frame's text
 TITLE_BAR, CLOSE = 24, (-17, -13)  # libdecor cairo's: its height; its close button from its corner
 # The mouse in the window: the sprite's corner 8 px up and left cut at two corners; at the last
 # it must be drawn whole, on top, in 20 pictures in a row.
@@ -45,15 +47,16 @@ ROWS = [
     Row("sprite", "close request", shows="window", ends="Escape"),
     Row("none", **FAILS, says=LOAD + "Couldn't open zavit.bmp"),
     Row("none", "Return", shows="sprites", ends="Escape", on="web"),  # the page's own copy
+    Row("none host=spa", "Return", shows="sprites", ends="Escape", on="web"),  # a host's page
+    Row("big", "Return", shows="sprites", ends="Escape", on="openbox web"),  # 2000 x 1500
     Row("sprite", "n", shows="window", ends="Escape", on="web"),
     Row("sprite", "Left space", shows="full screen", ends="Escape", on="web"),
-    Row("sprite", "tap Yes", shows="full screen", ends="Escape", on="web"),
-    Row("sprite", "Return", shows="finger", ends="Escape", on="web web1.5"),
     Row("sprite csp=strict", "Return", shows="sprites", ends="Escape", on="web"),
     Row("sprite csp=no-wasm", "", says=NO_WASM, on="web"),
     Row("sprite frame=320x240", "Return", shows="sprites", ends="Escape", on="web web1.5"),
     Row("elsewhere", "Return", shows="sprites", ends="Escape"),
     Row("own", **FAILS, says=LOAD + "File is not a Windows BMP file"),
+    Row(PNG, **FAILS, says=LOAD + "File is not a Windows BMP file", on="openbox web"),
     Row("pipe", **FAILS, says=LOAD + "not a regular file", on="x11"),
     *[Row(bmp, **FAILS, says=LOAD, on="openbox web") for bmp in glob.glob(IMAGES + "/*.bmp")],
     # Odd but within every limit, or the sprite as ImageMagick 6.9's convert writes it (BMP3:
@@ -70,27 +73,19 @@ ROWS = [
     Row("sprite SDL_VIDEODRIVER=", "no display", status=1, says="Unable to init SDL: ", on="x11"),
     Row("sprite", 'typed " Yes "', status=1, says=REFUSED + "0x80000000", on="x11"),
     Row("sprite", 'typed "yess"', status=1, says=REFUSED + "0x0", on="x11"),
-    Row("sprite", "", ends="X lost", status=1, says=LOST, on="x11"),
     Row("sprite", "Return", shows="window", ends="X lost", status=1, says=LOST, on="x11"),
     Row("sprite", "Return", "window", "Wayland lost", 1, LOST_WL, on="wayland"),
 ]
 
 
 def tags(option):
-    """Where this run is: all (every desktop and build), its desktop's name, x (where zavit's
-    window is an X window, not Windows'), x11 (openbox, not Windows), wayland (SDL 3's own window),
-    classic (classic SDL 1.2), web and web1.5 (the page at that device pixel ratio)."""
+    """Where this run is: all (every desktop and build), its desktop's tags (DESKTOPS), its
+    build; web or web1.5, the page at that device pixel ratio. Windows' windows are not X ones
+    of zavit's own (x, x11)."""
     if option.build == "web":
         return {"web" if option.ratio == 1 else f"web{option.ratio:g}"}
-    name, windows = option.desktop, option.build == "windows"
-    native, found = DESKTOPS[name].native, {"all", name, option.build}
-    if not (windows or native):
-        found.add("x")
-    if name == "openbox" and not windows:
-        found.add("x11")
-    if native:
-        found.add("wayland")
-    return found
+    found = {"all", option.build, *DESKTOPS[option.desktop].tags.split()}
+    return found - {"x", "x11"} if option.build == "windows" else found
 
 
 def pytest_generate_tests(metafunc):
@@ -133,18 +128,18 @@ def test_a_person_meets_zavit(row, place, sprite, tmp_path, pytestconfig):
 def run_case(option, where, run, sprite, row, other):
     web = option.build == "web"
     if web and not row.answer:  # refused at once, in one line
-        return poll(lambda: run.said() == row.says and not run.asking(), f'not "{row.says}"')
+        return poll(lambda: run.said() == row.says, f'not "{row.says}"')
     answer(option, where, run, row.answer.split(",")[0], other)
-    window = row.shows and poll(lambda: shown(option, where, row.shows), "no " + row.shows, run)
+    seen = lambda: shown(option, where, run, row.shows)  # noqa: E731
+    window = row.shows and poll(seen, "no " + row.shows, run)
     if other:
         poll(lambda: level(window.w) > level(other), "the window is behind", run)
-    if web and window:
-        check_page_window(where, row.shows, sprite)
     if row.shows == "title bar":
         check_title_bar(where, window)
-    if row.shows == "full screen" and option.build != "classic":
+    sharp = row.shows == "full screen" or web and row.shows in ("sprites", "window")
+    if sharp and option.build != "classic":
         check_sharp(window, sprite, run)
-    if row.shows in ("sprites", "finger") or row.shows == "full screen" and option.ratio > 1:
+    if row.shows == "sprites" or row.shows == "full screen" and option.ratio > 1:
         follow(sprite, window, run)
     if row.shows == "own colours":
         check_colours(sprite, window, row.image, run)
@@ -156,7 +151,7 @@ def run_case(option, where, run, sprite, row, other):
     assert lines[-1].startswith(row.says), f'the last line is not "{row.says}..."'
     assert row.says not in (NO_DISPLAY, GONE) or len(lines) == 1, "more than one line"
     if web:
-        check_page_after(where, row)
+        check_page_after(where, run, lines)
 
 
 def start(option, where, folder, row):
@@ -170,11 +165,16 @@ def start(option, where, folder, row):
         os.mkdir(folder)
     if image == "pipe":  # a sprite that never arrives
         os.mkfifo(folder + "/zavit.bmp")
+    elif image == "big":  # a photo's size at 24 bits, the sprite in its corner, white around
+        big = Image.new("RGB", (2000, 1500), WHITE)
+        big.paste(Image.open(SPRITE))
+        big.save(folder + "/zavit.bmp")
     elif image != "none":
-        shutil.copy(image if image.endswith(".bmp") else SPRITE, folder + "/zavit.bmp")
+        shutil.copy(image if "/" in image else SPRITE, folder + "/zavit.bmp")
+    if settings.get("host") == "spa":  # a single-page site's host, told to Serve
+        open(folder + "/.spa", "w").close()
     if option.build == "web":
-        finger = row.shows == "finger"
-        return where.run(folder, settings.get("frame"), settings.get("csp", ""), finger)
+        return open_page(where, folder, settings.get("frame"), settings.get("csp", ""))
     for path in option.beside:
         shutil.copy(path, folder)
     beside = [os.path.basename(path) for path in option.beside]
@@ -216,30 +216,30 @@ def answer(option, where, run, answer, other):
     if "display" in answer:
         return
     web, windows = option.build == "web", option.build == "windows"
-    asking = run.asking if web else lambda: find(where.d.screen().root, "Notice")
+    asking = lambda: find(where.d.screen().root, run.asks_in)  # noqa: E731
     question = poll(asking, "no question", run)
-    if web:
-        poll(lambda: where.b.find_element("id", "loading").text, "nothing says it loads", run)
-    else:
-        check_question(where, run, question, other, windows)
-    if answer.endswith("Yes"):  # its middle, with the mouse or a finger, or on its picture
-        return click_yes(where, question, answer, web)
+    check_question(where, run, question, other, option.build)
+    if answer == "click Yes":
+        return click_yes(where, question, web)
     if answer == "close request":
         return close(question)
     for key in answer.split():  # answered on release only, but for Windows' own message box
         where.key(key, 1)
         time.sleep(HOLD * (not windows))
         assert windows or asking(), f"answered on {key} down"
-        assert not web or where.b.title != "ZAVIT" and not where.lines(), "started before"
         where.key(key, 0)
 
 
-def check_question(where, run, question, other, windows):
-    """A dialog at the desktop's scale, above the window that has the keyboard, taking it."""
+def check_question(where, run, question, other, build):
+    """A dialog at the desktop's scale, above the window that has the keyboard, taking it; the
+    page's drawn in its window, and a frame clicked in for its keys, as a person does."""
     z = where.x_zoom
-    if not windows:
+    if build not in ("windows", "web"):
         assert picture(question).size == (DIALOG[0] * z, DIALOG[1] * z), "not to scale"
+    if build != "windows":
         poll(lambda: text_rows(picture(question)) >= 6 * z, "its text is not to scale", run)
+    if run.framed:
+        click(where, question, *FRAME_TEXT)
     if other:
         poll(lambda: level(question) > level(other), "the question is behind", run)
     poll(Window(where, w=question).has_keyboard, "the question does not take the keyboard", run)
@@ -250,11 +250,16 @@ def text_rows(shot):
     return sum(BLACK in colours(row) for row in rows)
 
 
-def click_yes(where, question, answer, web):
-    if web:
-        return where.click("#yes", finger=answer.startswith("tap"))
-    z = where.x_zoom
-    at = where.d.screen().root.translate_coords(question, YES[0] * z, YES[1] * z)
+def click_yes(where, question, web):
+    """The dialog's Yes, at the desktop's scale; the page's, from the middle of its window."""
+    if not web:
+        return click(where, question, YES[0] * where.x_zoom, YES[1] * where.x_zoom)
+    g, r = question.get_geometry(), where.ratio
+    click(where, question, g.width // 2 + PAGE_YES[0] * r, g.height // 2 + PAGE_YES[1] * r)
+
+
+def click(where, w, x, y):
+    at = where.d.screen().root.translate_coords(w, round(x), round(y))
     for down in (1, 0):
         where.point(at.x, at.y, down)
 
@@ -278,13 +283,13 @@ def focus_other(where):
     return other
 
 
-def shown(option, where, seen):
-    """zavit's window as SEEN: full screen or not, and at the desktop's scale."""
-    window = where if option.build == "web" else where.window()
+def shown(option, where, run, seen):
+    """zavit's window as SEEN: full screen or not, and at the desktop's scale or the page's."""
+    window, z = where.window(run.shows_in), run.zoom or where.zoom
     full = seen == "full screen"
     if not window or window.full() != (full and option.build != "classic"):
         return None
-    return (full or window.size() == (WINDOW[0] * where.zoom, WINDOW[1] * where.zoom)) and window
+    return (full or window.size() == (WINDOW[0] * z, WINDOW[1] * z)) and window
 
 
 def check_title_bar(where, window):
@@ -367,26 +372,23 @@ def end(where, run, window, how):
         where.key("Escape", 0)
 
 
-def check_page_window(page, seen, sprite):
-    """The canvas in whole device pixels, in its room, drawn sharp; a finger put down on it."""
-    page.zoom = page.size()[0] // WINDOW[0]
-    if seen == "full screen":
-        return
-    assert page.placed() and (page.framed or page.b.title == "ZAVIT"), "not windowed"
-    if seen == "own colours":
-        return poll(lambda: len(colours(page.picture())) > 1, "nothing drawn")
-    sharp = set(sprite.values()) | {WHITE}
-    poll(lambda: sharp >= colours(page.picture()) > {WHITE}, "nothing drawn, or blurred")
-    if page.finger:
-        page.point(0, *page.at(0.5, 0.5))
-
-
-def check_page_after(page, row):
-    """The page's lines on the console too, the host's policy kept, the canvas in its room."""
-    if page.finger:
-        page.point(2, 0, 0)
-    console = " ".join(e["message"] for e in page.b.get_log("browser")).replace('\\"', '"')
-    assert row.says in console, f'no line "{row.says}..." on the console'
+def check_page_after(where, run, lines):
+    """The page stopped, out of full screen, and its canvas and every line told, the end's too,
+    in its room: the browser's window, or the frame."""
+    console = "\n".join(run.console())
     assert "Content Security Policy" not in console, "against the host's policy"
-    assert poll(page.placed, "the canvas out of its room")
-    assert page.picture() == page.picture(), "not stopped"
+    w = poll(lambda: find(where.d.screen().root, run.shows_in), "no page")
+    poll(lambda: not Window(where, w=w).full(), "still full screen", run=None)
+    room = picture(w)
+    if run.framed:
+        room = room.crop((0, 0, WINDOW[0] * where.ratio, WINDOW[1] * where.ratio))
+    canvas = white_box(room) or (0, 0, 0, 0)  # none drawn after a start-up failure
+    below = room.crop((0, canvas[3], room.width, room.height)).convert("L")
+    told = [
+        y
+        for y in range(below.height)
+        if below.crop((0, y, below.width, y + 1)).getextrema()[0] < 100
+    ]
+    bands = sum(1 for y in told if y - 1 not in told)
+    assert bands >= len([line for line in lines if line]) + 1, "a line not shown under the canvas"
+    assert picture(w) == picture(w), "not stopped"
