@@ -12,7 +12,7 @@ import time
 import pytest
 from conftest import BLACK, DESKTOPS, HOLD, SDL3, WAIT, WHITE, WINDOW, Program, Window, colours
 from conftest import close, desktop, find, open_page, picture, poll, send, white_box
-from PIL import Image, ImageFile, ImageStat
+from PIL import Image, ImageFile
 from Xlib import X
 
 ImageFile.LOAD_TRUNCATED_IMAGES = True  # an image whose last row lacks its padding
@@ -21,7 +21,6 @@ IMAGES, SPRITE = HERE + "/../images", HERE + "/../../assets/zavit.bmp"
 PNG = HERE + "/../../assets/zavit-48.png"  # a picture that is no BMP, named zavit.bmp
 DIALOG, YES = (240, 96), (72, 67)  # the question's size, and where its Yes button is
 PAGE_YES, FRAME_TEXT = (-47, 38), (160, 120)  # the page's Yes from its middle; a frame's text
-TITLE_BAR, CLOSE = 24, (-17, -13)  # libdecor cairo's: its height; its close button from its corner
 # The mouse in the window: the sprite's corner 8 px up and left cut at two corners; at the last
 # it must be drawn whole, on top, in 20 pictures in a row.
 POINTS = [(3, 5), (316, 237), (200, 60)]
@@ -134,8 +133,6 @@ def run_case(option, where, run, sprite, row, other):
     window = row.shows and poll(seen, "no " + row.shows, run)
     if other:
         poll(lambda: level(window.w) > level(other), "the window is behind", run)
-    if row.shows == "title bar":
-        check_title_bar(where, window)
     sharp = row.shows == "full screen" or web and row.shows in ("sprites", "window")
     if sharp and option.build != "classic":
         check_sharp(window, sprite, run)
@@ -292,14 +289,6 @@ def shown(option, where, run, seen):
     return (full or window.size() == (WINDOW[0] * z, WINDOW[1] * z)) and window
 
 
-def check_title_bar(where, window):
-    """One colour, dark or light, with its name written in another."""
-    left, top = window.box[:2]
-    bar = where.screenshot().crop((left, top - TITLE_BAR, left + WINDOW[0], top)).convert("L")
-    (darkest, lightest), median = bar.getextrema(), ImageStat.Stat(bar).median[0]
-    assert (median < 50 or median > 200) and lightest - darkest > 150, "no title bar"
-
-
 def check_sharp(window, sprite, run):
     """Scaled by whole pixels: only the sprite's colours, white and black shown."""
     poll(lambda: set(sprite.values()) & colours(window.picture()), "no sprites", run)
@@ -361,9 +350,6 @@ def end(where, run, window, how):
         os.killpg((where.compositor or where.procs[0]).pid, 15)
     elif how == "close request":
         window.close()
-    elif how == "close button":
-        for down in (1, 0):
-            where.point(window.box[2] + CLOSE[0], window.box[1] + CLOSE[1], down)
     elif how:
         poll(window.has_keyboard, "the window does not take the keyboard", run)
         where.key("Escape", 1)
