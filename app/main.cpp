@@ -145,7 +145,6 @@ static bool handle_events()
             bodies[POINTER_BODY].y = event.motion.y;
             break;
         case SDL_QUIT:
-            end_if_display_lost();
             return false;
         }
     }

@@ -13,10 +13,6 @@ bool display_reachable();
 // driver.
 const char *unanswered_displays();
 
-// Ends the process, with its line and status 1, where the display SDL draws on has gone: the
-// quit SDL then sends is no person's.
-void end_if_display_lost();
-
 // The whole factor by which the desktop asks programs to scale themselves: 1 for none.
 int desktop_scale();
 

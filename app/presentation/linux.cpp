@@ -7,10 +7,13 @@
 #include <X11/Xresource.h>
 #include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +39,7 @@ static bool compositor_frames = false;  // the compositor frames Wayland windows
 static bool compositor_paces = false;   // the compositor offers SDL 3 the frame pacing it needs
 static wl_display *compositor;          // held from reading the globals until the end
 static char unanswered[UNANSWERED_MAX]; // the displays named that did not answer
+static int compositor_socket = -1;      // the held connection's, watched on SDL's Wayland driver
 
 // A server with none of the extensions gets OpenGL drawn on the CPU.
 static bool display_has_gpu()
@@ -244,6 +248,38 @@ static bool has_render_node()
     return folder_holds(RENDER_NODES, RENDER_NODE_PREFIX, "");
 }
 
+// Something came on the held connection, which zavit never reads: read it away; where the
+// compositor has gone, the connection's end. SDL's Wayland window would go on without it, or
+// quit as after a close request. Xlib and libwayland would talk to the lost display on the way
+// out: the process ends at once, as when the X display is lost.
+static void read_compositor_news(int)
+{
+    static const char message[] = "Lost the connection to the Wayland display\n";
+    char scratch[BUFSIZ];
+    ssize_t got = 0;
+    while ((got = recv(compositor_socket, scratch, sizeof scratch, MSG_DONTWAIT)) > 0)
+        continue;
+    if (got < 0)
+        return;
+    ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
+    (void)written;
+    _exit(1);
+}
+
+// The kernel signals the process when anything comes on the held connection, its end included.
+static void watch_compositor()
+{
+    if (!compositor)
+        return;
+    compositor_socket = wl_display_get_fd(compositor);
+    struct sigaction news = {};
+    news.sa_handler = read_compositor_news;
+    news.sa_flags = SA_RESTART;
+    sigaction(SIGIO, &news, NULL);
+    fcntl(compositor_socket, F_SETOWN, getpid());
+    fcntl(compositor_socket, F_SETFL, fcntl(compositor_socket, F_GETFL) | O_ASYNC);
+}
+
 // SDL's Wayland window has no framebuffer of its own: it presents through a renderer's
 // texture (OpenGL), in Mesa's software OpenGL where there is no GPU, on one thread, which costs
 // a picture this small less CPU than many. Its window is counted in the output's pixels, so at
@@ -252,6 +288,7 @@ static bool has_render_node()
 static void choose_for_wayland(bool fullscreen)
 {
     read_wayland_globals();
+    watch_compositor();
     if (!fullscreen)
         scale_window(output_scale);
     setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
@@ -303,19 +340,6 @@ const char *unanswered_displays()
     else
         snprintf(unanswered, sizeof unanswered, "display \"%s\"", x11 ? x11 : wayland);
     return unanswered;
-}
-
-// SDL's Wayland window quits when its compositor goes, as a close request does; X11's loss ends
-// the process in the question's handler. Xlib and libwayland would talk to the lost display
-// on the way out: the process ends at once.
-void end_if_display_lost()
-{
-    static const char message[] = "Lost the connection to the Wayland display\n";
-    if (!compositor || wl_display_roundtrip(compositor) >= 0)
-        return;
-    ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
-    (void)written;
-    _exit(1);
 }
 
 // On X11 SDL 2 presents through OpenGL by default, which without a GPU means a software GL

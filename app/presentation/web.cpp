@@ -17,10 +17,6 @@ const char *unanswered_displays()
     return NULL;
 }
 
-void end_if_display_lost()
-{
-}
-
 void choose_presentation(bool fullscreen)
 {
     (void)fullscreen;

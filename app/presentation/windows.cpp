@@ -18,10 +18,6 @@ const char *unanswered_displays()
     return NULL;
 }
 
-void end_if_display_lost()
-{
-}
-
 int desktop_scale()
 {
     return 1;
