@@ -166,7 +166,13 @@ class Program:
 
 class PageRun(Program):
     """The page in a Chromium of its own: what it says are its console's lines, its status the
-    one its end tells."""
+    one its end tells. A FRAME's page asks and shows in its host's window, at one device pixel
+    a canvas pixel; the page's own, at the nearest whole number to RATIO."""
+
+    def __init__(self, command, folder, frame, ratio, env):
+        super().__init__(command, folder, folder, env)
+        self.asks_in, self.shows_in = ("host", "host") if frame else ("zavit", "ZAVIT")
+        self.framed, self.zoom = bool(frame), 1 if frame else max(1, round(ratio))
 
     def console(self):
         return CONSOLE.findall(super().said())
@@ -400,10 +406,7 @@ def open_page(where, folder, frame, csp):
     room = ",".join(str(round(side / where.ratio)) for side in PAGE_ROOM)
     options = f" --force-device-scale-factor={where.ratio} --window-size={room} --app={address}"
     command = (BROWSER + options + f" --user-data-dir={folder}.profile").split()
-    run = PageRun(command, folder, folder, where.env)
-    run.asks_in, run.shows_in = ("host", "host") if frame else ("zavit", "ZAVIT")
-    run.framed, run.zoom = bool(frame), 1 if frame else max(1, round(where.ratio))
-    return run
+    return PageRun(command, folder, frame, where.ratio, where.env)
 
 
 @pytest.fixture(scope="session")
