@@ -68,7 +68,7 @@ static void refuse_missing_display()
     }
 }
 
-// So SDL would with displays that are named but do not answer.
+// So SDL would with displays that are named but do not answer; said before the question too.
 static void refuse_unanswered_displays()
 {
     const char *unanswered = unanswered_displays();
@@ -80,7 +80,6 @@ static void refuse_unanswered_displays()
 
 static void start_video()
 {
-    refuse_unanswered_displays();
     choose_presentation(video_flags & SDL_FULLSCREEN);
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         fprintf(stderr, "Unable to init SDL: %s\n", sdl_reason());
@@ -156,6 +155,7 @@ int main(int argc, char *argv[])
     (void)argc;
     (void)argv;
     refuse_missing_display();
+    refuse_unanswered_displays();
     video_flags = ask_fullscreen() ? SDL_FULLSCREEN : 0;
     start_video();
     open_sprite();

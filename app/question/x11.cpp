@@ -9,6 +9,7 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -293,6 +294,8 @@ static void close_dialog()
 
 bool ask_fullscreen()
 {
+    // A write to a lost server must fail and reach lose_display, not end us by SIGPIPE unsaid.
+    signal(SIGPIPE, SIG_IGN);
     XSetIOErrorHandler(lose_display);
     display = XOpenDisplay(NULL);
     if (!display)
