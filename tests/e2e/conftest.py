@@ -7,7 +7,6 @@ import contextlib
 import functools
 import glob
 import http.server
-import io
 import os
 import re
 import shutil
@@ -111,6 +110,15 @@ def find(w, title):
     return w if named and viewable(w) else None
 
 
+def full_screen(w):
+    return w.display.get_atom("_NET_WM_STATE_FULLSCREEN") in prop(w, "_NET_WM_STATE")
+
+
+def has_keyboard(w):
+    focus = getattr(protocol.request.GetInputFocus(display=w.display).focus, "id", 0)
+    return focus in (w.id, w.query_tree().parent.id)
+
+
 def viewable(w):
     return w.get_attributes().map_state == X.IsViewable
 
@@ -187,64 +195,41 @@ class PageRun(Program):
 
 
 class Window:
-    """zavit's window: an X window, or the white on a compositor's screen (BOX)."""
+    """zavit's window: the X window W, or the white BOX in it: the page's canvas in the
+    browser's window, or SDL 3's own window on the compositor's screen (W that screen's root)."""
 
-    def __init__(self, desktop, w=None, box=None):
-        self.desktop, self.w, self.box, self.zoom = desktop, w, box, desktop.zoom
-
-    def picture(self):
-        if self.w:
-            return picture(self.w)
-        screen = self.desktop.screenshot()
-        return screen if self.full() else screen.crop(self.box)
-
-    def full(self):
-        if self.w:
-            state = self.w.display.get_atom("_NET_WM_STATE_FULLSCREEN")
-            return state in prop(self.w, "_NET_WM_STATE")
-        return self.box[2] - self.box[0] > WINDOW[0] * self.zoom
-
-    def size(self):
-        g = self.w and self.w.get_geometry()
-        return (g.width, g.height) if g else (self.box[2] - self.box[0], self.box[3] - self.box[1])
-
-    def move(self, x, y):
-        x, y = x * self.zoom, y * self.zoom
-        at = self.w and self.desktop.d.screen().root.translate_coords(self.w, x, y)
-        self.desktop.point(*((at.x, at.y) if at else (self.box[0] + x, self.box[1] + y)))
-
-    def has_keyboard(self):
-        focus = getattr(self.desktop.d.get_input_focus().focus, "id", 0)
-        return not self.w or focus in (self.w.id, self.w.query_tree().parent.id)
-
-    def close(self):
-        if self.w:
-            return close(self.w)
-        for key, down in (("Alt_L", 1), ("F4", 1), ("F4", 0), ("Alt_L", 0)):
-            self.desktop.key(key, down)
-
-
-class Canvas(Window):
-    """The page's canvas: the white BOX in the browser's window W, by whole device pixels."""
-
-    def __init__(self, desktop, w, box):
-        super().__init__(desktop, w, box)
-        self.zoom = max(1, (box[2] - box[0]) // WINDOW[0])
+    def __init__(self, desktop, w, box=None):
+        g, self.desktop, self.w, self.root = w.get_geometry(), desktop, w, w.query_tree().root
+        self.box = box or (0, 0, g.width, g.height)
+        self.zoom = max(1, (self.box[2] - self.box[0]) // WINDOW[0])
 
     def picture(self):
         return picture(self.w).crop(self.box)
 
-    def full(self):
-        return super().full() and (self.box[2] - self.box[0]) % WINDOW[0] == 0
-
     def size(self):
         return self.box[2] - self.box[0], self.box[3] - self.box[1]
 
+    def full(self):
+        if self.w == self.root:  # SDL 3's own: wider than it is in a window
+            return self.size()[0] > WINDOW[0] * self.desktop.zoom
+        return full_screen(self.w)
+
     def move(self, x, y):
-        """To the middle of the canvas pixel X, Y."""
-        x, y = self.box[0] + x * self.zoom + self.zoom // 2, self.box[1] + y * self.zoom
-        at = self.desktop.d.screen().root.translate_coords(self.w, x, y + self.zoom // 2)
+        """The pointer to the middle of zavit's pixel X, Y."""
+        z = self.zoom
+        at = self.root.translate_coords(
+            self.w, self.box[0] + x * z + z // 2, self.box[1] + y * z + z // 2
+        )
         self.desktop.point(at.x, at.y)
+
+    def has_keyboard(self):
+        return self.w == self.root or has_keyboard(self.w)
+
+    def close(self):
+        if self.w != self.root:
+            return close(self.w)
+        for key, down in (("Alt_L", 1), ("F4", 1), ("F4", 0), ("Alt_L", 0)):
+            self.desktop.key(key, down)
 
 
 def white_box(shot):
@@ -271,6 +256,7 @@ class Session:
             open(self.home + "/.config/kwinoutputconfig.json", "w").write(KWIN_OUTPUTS)
         if "$HOST" in command:  # kwin's X11 backend shows its screen there
             self.host = ":" + self.xvfb(*HOST)
+            self.host_d = display.Display(self.host)
             command = command.replace("$HOST", self.host)
         self.start(command)
         if build == "windows":
@@ -336,10 +322,6 @@ class Session:
         env = dict(self.env, DISPLAY=self.host or self.env["DISPLAY"])
         return subprocess.run(command, env=env, capture_output=True, check=True).stdout
 
-    def screenshot(self):
-        shot = self.on_x("import", "-window", "root", "png:-")
-        return Image.open(io.BytesIO(shot)).convert("RGB")
-
     def key(self, key, down):
         self.on_x("xdotool", ("keyup", "keydown")[down], key)
 
@@ -349,16 +331,13 @@ class Session:
         self.on_x("xdotool", "mousemove", str(x), str(y), *click)
 
     def window(self, title="ZAVIT"):
-        """zavit's window, an X one or the compositor's own, or the page's canvas, once shown."""
+        """zavit's window once shown: an X one, the page's canvas in its, or SDL 3's own."""
         found = find(self.d.screen().root, title)
-        if found and self.build == "web":
-            box = white_box(picture(found))
-            return box and Canvas(self, found, box)
-        if found:
-            return Window(self, w=found)
-        if self.native and title == "ZAVIT":
-            box = white_box(self.screenshot())
-            return box and Window(self, box=box)
+        if found and self.build != "web":
+            return Window(self, found)
+        w = found or self.native and title == "ZAVIT" and self.host_d.screen().root
+        box = w and white_box(picture(w))
+        return box and Window(self, w, box)
 
     def end(self):
         if self.build == "windows":

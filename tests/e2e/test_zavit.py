@@ -4,14 +4,16 @@ import collections
 import contextlib
 import glob
 import os
+import re
 import shlex
 import shutil
 import subprocess
 import time
 
 import pytest
-from conftest import BLACK, DESKTOPS, HOLD, SDL3, WAIT, WHITE, WINDOW, Program, Window, colours
-from conftest import close, desktop, find, open_page, picture, poll, send, white_box
+from conftest import BLACK, DESKTOPS, HOLD, SDL3, WAIT, WHITE, WINDOW, Program, close, colours
+from conftest import desktop, find, full_screen, has_keyboard, open_page, picture, poll, send
+from conftest import white_box
 from PIL import Image, ImageFile
 from Xlib import X
 
@@ -35,6 +37,7 @@ NO_WASM = "This site's policy does not allow WebAssembly, which zavit needs."
 Row = collections.namedtuple("Row", "image answer shows ends status says on")
 Row.__new__.__defaults__ = ("", "", 0, "", "openbox")
 FAILS = dict(answer="Return", status=1)  # a start-up failure, after the question
+ALONE = dict(answer="no display", status=1)  # in a terminal outside the desktop (see started)
 ROWS = [
     Row("sprite", "Return", shows="sprites", ends="Escape held", on="all web web1.5"),
     Row("sprite", "y", shows="full screen", ends="Escape", on="all web web1.5"),
@@ -48,8 +51,6 @@ ROWS = [
     Row("none", "Return", shows="sprites", ends="Escape", on="web"),  # the page's own copy
     Row("none host=spa", "Return", shows="sprites", ends="Escape", on="web"),  # a host's page
     Row("big", "Return", shows="sprites", ends="Escape", on="openbox web"),  # 2000 x 1500
-    Row("sprite", "n", shows="window", ends="Escape", on="web"),
-    Row("sprite", "Left space", shows="full screen", ends="Escape", on="web"),
     Row("sprite csp=strict", "Return", shows="sprites", ends="Escape", on="web"),
     Row("sprite csp=no-wasm", "", says=NO_WASM, on="web"),
     Row("sprite frame=320x240", "Return", shows="sprites", ends="Escape", on="web web1.5"),
@@ -66,10 +67,10 @@ ROWS = [
         for bmp in glob.glob(IMAGES + "/good/*.bmp")
     ],
     Row("sprite SDL_VIDEODRIVER=nosuch", **FAILS, says="Unable to init SDL: "),
-    Row("sprite", "no display", status=1, says=NO_DISPLAY, on="x11"),
-    Row("sprite", "displays gone", status=1, says=GONE, on="x11"),
-    Row("sprite", "a Wayland display alone", status=1, says=NO_DISPLAY, on="classic"),
-    Row("sprite SDL_VIDEODRIVER=", "no display", status=1, says="Unable to init SDL: ", on="x11"),
+    Row("sprite", **ALONE, says=NO_DISPLAY, on="x11"),
+    Row("sprite DISPLAY=:99 WAYLAND_DISPLAY=wayland-9", **ALONE, says=GONE, on="x11"),
+    Row("sprite WAYLAND_DISPLAY={HOME}/weston", **ALONE, says=NO_DISPLAY, on="classic"),
+    Row("sprite SDL_VIDEODRIVER=", **ALONE, says="Unable to init SDL: ", on="x11"),
     Row("sprite", 'typed " Yes "', status=1, says=REFUSED + "0x80000000", on="x11"),
     Row("sprite", 'typed "yess"', status=1, says=REFUSED + "0x0", on="x11"),
     Row("sprite", "Return", shows="window", ends="X lost", status=1, says=LOST, on="x11"),
@@ -93,7 +94,7 @@ def pytest_generate_tests(metafunc):
     rows = [row for row in ROWS if here & set(row.on.split())]
     # Full screen is a window manager's to give.
     rows = [row for row in rows if (option.desktop, row.shows) != ("none", "full screen")]
-    names = [" ".join(map(str, [os.path.basename(row.image), *row[1:5]])) for row in rows]
+    names = [" ".join(map(str, [re.sub("/.*/", "", row.image), *row[1:5]])) for row in rows]
     metafunc.parametrize("row", rows, ids=names)
 
 
@@ -185,23 +186,17 @@ def start(option, where, folder, row):
 
 
 def started(answer, command, folder, cwd, env, settings):
-    """From a terminal without a display (video modes refused), or whose display is gone."""
-    typed, stdin = answer.startswith("typed"), subprocess.DEVNULL
-    terminal = typed or answer == "no display"  # where the question could be asked
-    if typed or "display" in answer:
-        unset = ("SDL_VIDEODRIVER", "XDG_RUNTIME_DIR")
-        env = {k: v for k, v in env.items() if "DISPLAY" not in k and k not in unset}
-        env["TERM"] = "xterm"
-    if answer == "displays gone":  # a terminal's, after the desktop ended
-        env.update(DISPLAY=":99", WAYLAND_DISPLAY="wayland-9")
-    if answer == "a Wayland display alone":  # which classic SDL cannot use: text art is left
-        env["WAYLAND_DISPLAY"] = env["HOME"] + "/weston"
-    env = dict(env, **settings)
+    """In the desktop, or in a terminal outside it, with no display but those SETTINGS name
+    (HOME for the session's); there a typed answer, its video modes refused."""
+    terminal, typed = answer == "no display" or answer.startswith("typed"), answer[:5] == "typed"
+    gone = ("SDL_VIDEODRIVER", "XDG_RUNTIME_DIR")  # the desktop's, not a terminal's
+    env = {k: v for k, v in env.items() if not terminal or "DISPLAY" not in k and k not in gone}
+    env.update({name: value.format(**env) for name, value in settings.items()}, TERM="xterm")
     if typed:
         env.update(SDL_VIDEODRIVER="dummy", LD_PRELOAD=os.environ["ZAVIT_REFUSE_VIDEO"])
-        stdin = subprocess.PIPE
     if terminal:
         command = ["script", "-qec", shlex.join(command), "/dev/null"]
+    stdin = subprocess.PIPE if typed else subprocess.DEVNULL
     return Program(command, folder, cwd, env, stdin)
 
 
@@ -210,7 +205,7 @@ def answer(option, where, run, answer, other):
     if answer.startswith("typed"):
         poll(lambda: "Notice: Full Scrren? [y/N] " in run.said(), "no question", run)
         return run.proc.communicate(answer.split('"')[1].encode() + b"\n", WAIT)
-    if "display" in answer:
+    if answer == "no display":
         return
     web, windows = option.build == "web", option.build == "windows"
     asking = lambda: find(where.d.screen().root, run.asks_in)  # noqa: E731
@@ -239,7 +234,7 @@ def check_question(where, run, question, other, build):
         click(where, question, *FRAME_TEXT)
     if other:
         poll(lambda: level(question) > level(other), "the question is behind", run)
-    poll(Window(where, w=question).has_keyboard, "the question does not take the keyboard", run)
+    poll(lambda: has_keyboard(question), "the question does not take the keyboard", run)
 
 
 def text_rows(shot):
@@ -276,7 +271,7 @@ def focus_other(where):
     send(other.w, "_NET_ACTIVE_WINDOW", 2)
     if where.name == "none":  # no window manager to do it
         other.w.set_input_focus(X.RevertToParent, X.CurrentTime)
-    poll(Window(where, w=other.w).has_keyboard, "xmessage has no keyboard")
+    poll(lambda: has_keyboard(other.w), "xmessage has no keyboard")
     return other
 
 
@@ -364,7 +359,7 @@ def check_page_after(where, run, lines):
     console = "\n".join(run.console())
     assert "Content Security Policy" not in console, "against the host's policy"
     w = poll(lambda: find(where.d.screen().root, run.shows_in), "no page")
-    poll(lambda: not Window(where, w=w).full(), "still full screen", run=None)
+    poll(lambda: not full_screen(w), "still full screen", run=None)
     room = picture(w)
     if run.framed:
         room = room.crop((0, 0, WINDOW[0] * where.ratio, WINDOW[1] * where.ratio))
