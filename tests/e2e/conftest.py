@@ -1,6 +1,4 @@
-"""Where zavit runs, and how a person's eyes, keys and pointer reach it: a desktop of DESKTOPS,
-or the page in Chromium on openbox's; each an X screen of its own, seen by its pixels and driven
-by xdotool. docs/README-testing.md tells more."""
+"""Where zavit runs, each an X screen seen by its pixels and driven by xdotool (see DESKTOPS)."""
 
 import collections
 import contextlib
@@ -72,8 +70,6 @@ def pytest_addoption(parser):
 def pytest_configure(config):
     name = config.option.desktop
     wayland = " " in DESKTOPS[name].command
-    if wayland and not shutil.which(os.path.basename(DESKTOPS[name].command.split()[0])):
-        pytest.exit(f"skipped: {name} is not installed", 77)
     if wayland and not os.environ.get("OWN_X"):
         unshare = "unshare -nmpf --kill-child --propagation unchanged sh -c".split()
         command = [OWN_X, "sh", sys.executable, "-m", "pytest", *sys.argv[1:]]
@@ -151,10 +147,9 @@ def stop(proc):
 
 
 class Program:
-    """zavit started, its standard error kept beside its folder; Wine's goes into it. It asks
-    in a window named ASKS_IN, and shows in one named SHOWS_IN."""
+    """zavit started, what it says kept beside its FOLDER (where Wine puts it too)."""
 
-    asks_in, shows_in, framed, zoom = "Notice", "ZAVIT", False, None  # zoom: the desktop's
+    asks_in, shows_in, framed, zoom = "Notice", "ZAVIT", False, None  # its windows' names
 
     def __init__(self, command, folder, cwd, env, stdin=subprocess.DEVNULL):
         self.folder = folder
@@ -173,9 +168,7 @@ class Program:
 
 
 class PageRun(Program):
-    """The page in a Chromium of its own: what it says are its console's lines, its status the
-    one its end tells. A FRAME's page asks and shows in its host's window, at one device pixel
-    a canvas pixel; the page's own, at the nearest whole number to RATIO."""
+    """The page in a Chromium of its own, saying what its console says; in a FRAME, its host's."""
 
     def __init__(self, command, folder, frame, ratio, env):
         super().__init__(command, folder, folder, env)
@@ -186,8 +179,8 @@ class PageRun(Program):
         return CONSOLE.findall(super().said())
 
     def status(self):
-        ended = [found for line in self.console() if (found := ENDED.match(line))]
-        return int(ended[0][1]) if ended else None
+        ended = ENDED.search(super().said())
+        return ended and int(ended[1])
 
     def said(self):
         lines = [line for line in self.console() if line != NOISE and not ENDED.match(line)]
@@ -195,8 +188,8 @@ class PageRun(Program):
 
 
 class Window:
-    """zavit's window: the X window W, or the white BOX in it: the page's canvas in the
-    browser's window, or SDL 3's own window on the compositor's screen (W that screen's root)."""
+    """zavit's window: all of the X window W, or the white BOX in it (the browser's, or the
+    screen's root where SDL 3 draws its own)."""
 
     def __init__(self, desktop, w, box=None):
         g, self.desktop, self.w, self.root = w.get_geometry(), desktop, w, w.query_tree().root
@@ -243,7 +236,7 @@ def white_box(shot):
 class Session:
     """A desktop running: its X display; its compositor's screen and input, where SDL 3 draws."""
 
-    def __init__(self, name, build):
+    def __init__(self, name, build=None):
         self.name, self.build, (command, self.zoom, tags) = name, build, DESKTOPS[name]
         self.native = "wayland" in tags
         self.procs, self.home, self.host = [], tempfile.mkdtemp(), None
@@ -270,11 +263,10 @@ class Session:
         self.procs.append(subprocess.Popen(command, env=self.env, start_new_session=1, **options))
         return self.procs[-1]
 
-    def first_line(self, command):
-        return self.spawn(command.split(), stdout=subprocess.PIPE).stdout.readline().decode()[:-1]
-
     def xvfb(self, wide, high):
-        return self.first_line(f"Xvfb -displayfd 1 -screen 0 {wide}x{high}x24 -nolisten tcp")
+        """An X screen's number, once it is ready."""
+        command = f"Xvfb -displayfd 1 -screen 0 {wide}x{high}x24 -nolisten tcp".split()
+        return self.spawn(command, stdout=subprocess.PIPE).stdout.readline().decode()[:-1]
 
     def start(self, command):
         wayland = " " in command
@@ -339,7 +331,10 @@ class Session:
         box = w and white_box(picture(w))
         return box and Window(self, w, box)
 
-    def end(self):
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
         if self.build == "windows":
             subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
         for proc in reversed(self.procs):
@@ -347,21 +342,9 @@ class Session:
         shutil.rmtree(self.home, ignore_errors=True)
 
 
-@contextlib.contextmanager
-def desktop(name, build=None):
-    session = Session(name, build)
-    try:
-        yield session
-    finally:
-        session.end()
-
-
 class Serve(http.server.SimpleHTTPRequestHandler):
-    """The cases' folders, quietly; a page asked as ?csp=NAME under that policy; a folder with
-    .spa as a single-page site's host serves it, its index.html for any file it lacks."""
-
-    def log_message(self, *_):
-        pass
+    """The cases' folders; ?csp=NAME under that policy; in a folder with .spa, as a
+    single-page site's host serves it, its index.html for any file it lacks."""
 
     def send_head(self):
         path = self.translate_path(self.path)
@@ -376,8 +359,7 @@ class Serve(http.server.SimpleHTTPRequestHandler):
 
 
 def open_page(where, folder, frame, csp):
-    """The page in FOLDER, in a Chromium of its own, from its origin or in a FRAME of another's,
-    under a host's policy CSP."""
+    """The page in FOLDER, from its origin or in a FRAME of another's, under the policy CSP."""
     address = f"{where.site}{os.path.basename(folder)}/?csp={csp}"
     if frame:
         open(folder + "/host.html", "w").write(FRAME.format(address, *frame.split("x")))
@@ -390,12 +372,9 @@ def open_page(where, folder, frame, csp):
 
 @pytest.fixture(scope="session")
 def place(pytestconfig, tmp_path_factory):
-    """Where zavit runs: a desktop; for the page, openbox's, with the cases served to it."""
+    """Where zavit runs: a desktop (for the page, openbox's), serving the cases' folders."""
     option = pytestconfig.option
-    with desktop("openbox" if option.build == "web" else option.desktop, option.build) as session:
-        if option.build != "web":
-            yield session
-            return
+    with Session("openbox" if option.build == "web" else option.desktop, option.build) as session:
         session.cases, session.ratio = str(tmp_path_factory.mktemp("site")), option.ratio
         handler = functools.partial(Serve, directory=session.cases)
         server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)

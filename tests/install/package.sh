@@ -15,8 +15,6 @@ cpack -B "$cases" --config "$build/CPackConfig.cmake" > /dev/null
 deb=$(echo "$cases"/zavit_*.deb) root=$cases/root
 lintian --fail-on error,warning --display-info --pedantic "$deb" 2> /dev/null || fail "lintian"
 dpkg-deb -x "$deb" "$root"
-DESTDIR=$cases/destdir cmake --install "$build" > /dev/null   # the same files as the package
-diff <(cd "$root" && find . | sort) <(cd "$cases/destdir" && find . | sort)
 # Every finding fails but the one warning that assets/lintian-overrides explains.
 report=$(appstreamcli validate --no-net "$root"/usr/share/metainfo/*.xml) ||
     [ "$(grep -E '^[EW]:' <<< "$report")" = "W: com.example.zavit:~: url-homepage-missing" ] ||
@@ -30,10 +28,8 @@ sdl=$(apt-get -s -o Dir::State::status=/dev/null install "$deb" 2> /dev/null |
 from=$(apt-cache show --no-all-versions $sdl | sed -n 's/^Source: \([^ ]*\).*/\1/p' | sort -u)
 [ -n "$sdl" ] && [ "$from" = sdl12-compat ] || fail "apt brings SDL 1.2 as $sdl, from ${from:-?}"
 
-entry=$root/usr/share/applications/zavit.desktop
-desktop-file-validate "$entry" || fail "desktop-file-validate"
-# The menu starts it in the home folder (no Path=). From a folder without an image it reads the
-# installed one; a person's own zavit.bmp there wins, however bad.
-grep -qx "Exec=$program" "$entry" && ! grep -q '^Path=' "$entry" || fail "Exec, or a Path="
+desktop-file-validate "$root"/usr/share/applications/zavit.desktop || fail "desktop-file-validate"
+# As the menu starts it, from the home folder: without an image there it reads the installed
+# one; a person's own zavit.bmp there wins, however bad.
 /usr/bin/python3 -m pytest -p no:cacheprovider -q "$(dirname "$0")/../e2e" \
     -k "elsewhere or own and not colours" --program "$root$program"
