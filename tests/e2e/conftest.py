@@ -23,15 +23,16 @@ WINDOW, SCREEN, HOST = (320, 240), (1024, 768), (2048, 1536)  # zavit's; a scree
 WHITE, BLACK = (255, 255, 255), (0, 0, 0)
 SOURCE = ["dpkg-query", "-Wf", "${source:Package}", "libsdl2-2.0-0"]  # SDL 2's, or SDL 3's shim
 SDL3 = b"sdl2-compat" in subprocess.run(SOURCE, capture_output=True).stdout
-# How a desktop starts, its scale, and the tags of the rows that run there (see ROWS): wayland
-# where SDL 3 draws zavit's window itself, kwin then on its X11 backend, in an X screen of its own.
+# How a desktop starts, its scale, and the tags of the rows that run there (see ROWS): wm where a
+# window manager gives full screen; wayland where SDL 3 draws zavit's window itself, kwin then on
+# its X11 backend, in an X screen of its own.
 Desktop = collections.namedtuple("Desktop", "command scale tags")
 KWIN = "./kwin_wayland --xwayland --width 1024 --height 768 --scale 2 "
-KWIN_TAGS = "kwin_2x wayland" if SDL3 else "kwin_2x x"
+KWIN_TAGS = "kwin_2x wm " + ("wayland" if SDL3 else "x")
 KWIN_OUTPUTS = """[{"name": "outputs", "data": [{"connectorName": "X11-0", "scale": 2}]},
     {"name": "setups", "data": []}]"""
 DESKTOPS = {
-    "openbox": Desktop("openbox", 1, "openbox x x11"),
+    "openbox": Desktop("openbox", 1, "openbox wm x x11"),
     "none": Desktop("", 1, "none x"),
     "kwin_2x": Desktop(KWIN + ("--x11-display $HOST" if SDL3 else "--virtual"), 2, KWIN_TAGS),
 }
@@ -175,15 +176,13 @@ class PageRun(Program):
         self.asks_in, self.shows_in = ("host", "host") if frame else ("zavit", "ZAVIT")
         self.framed, self.zoom = bool(frame), 1 if frame else max(1, round(ratio))
 
-    def console(self):
-        return CONSOLE.findall(super().said())
-
     def status(self):
         ended = ENDED.search(super().said())
         return ended and int(ended[1])
 
     def said(self):
-        lines = [line for line in self.console() if line != NOISE and not ENDED.match(line)]
+        lines = CONSOLE.findall(super().said())
+        lines = [line for line in lines if line != NOISE and not ENDED.match(line)]
         return "\n".join(lines)
 
 
@@ -194,17 +193,15 @@ class Window:
     def __init__(self, desktop, w, box=None):
         g, self.desktop, self.w, self.root = w.get_geometry(), desktop, w, w.query_tree().root
         self.box = box or (0, 0, g.width, g.height)
-        self.zoom = max(1, (self.box[2] - self.box[0]) // WINDOW[0])
+        self.size = self.box[2] - self.box[0], self.box[3] - self.box[1]
+        self.zoom = max(1, self.size[0] // WINDOW[0])
 
     def picture(self):
         return picture(self.w).crop(self.box)
 
-    def size(self):
-        return self.box[2] - self.box[0], self.box[3] - self.box[1]
-
     def full(self):
         if self.w == self.root:  # SDL 3's own: wider than it is in a window
-            return self.size()[0] > WINDOW[0] * self.desktop.zoom
+            return self.size[0] > WINDOW[0] * self.desktop.zoom
         return full_screen(self.w)
 
     def move(self, x, y):
@@ -221,8 +218,7 @@ class Window:
     def close(self):
         if self.w != self.root:
             return close(self.w)
-        for key, down in (("Alt_L", 1), ("F4", 1), ("F4", 0), ("Alt_L", 0)):
-            self.desktop.key(key, down)
+        self.desktop.on_x("xdotool", "key", "alt+F4")
 
 
 def white_box(shot):
@@ -241,12 +237,11 @@ class Session:
         self.native = "wayland" in tags
         self.procs, self.home, self.host = [], tempfile.mkdtemp(), None
         self.env = dict(os.environ, HOME=self.home, XDG_RUNTIME_DIR=self.home)
-        self.x_zoom = self.zoom if "kwin" in name else 1  # as Plasma tells X programs, by Xft.dpi
+        self.env["XDG_CONFIG_HOME"] = self.home  # kwin 6.7 takes its scale from here alone
         if "kwin" in name:
             shutil.copy(shutil.which("kwin_wayland"), self.home)  # without its capabilities
-        if "kwin" in name and self.native:  # kwin 6.7 takes its scale from here alone
-            os.makedirs(self.home + "/.config")
-            open(self.home + "/.config/kwinoutputconfig.json", "w").write(KWIN_OUTPUTS)
+        if "kwin" in name and self.native:
+            open(self.home + "/kwinoutputconfig.json", "w").write(KWIN_OUTPUTS)
         if "$HOST" in command:  # kwin's X11 backend shows its screen there
             self.host = ":" + self.xvfb(*HOST)
             self.host_d = display.Display(self.host)
@@ -271,10 +266,8 @@ class Session:
     def start(self, command):
         wayland = " " in command
         command = "dbus-run-session -- " + command if wayland else command  # a bus of its own
-        log = open(self.home + "/log", "w")  # the compositor's messages
-        options = dict(shell=True, cwd=self.home, stdout=log, stderr=log)
         before = set(os.listdir("/tmp/.X11-unix")) if wayland else set()
-        manager = self.compositor = wayland and self.spawn(command, **options)
+        manager = self.compositor = wayland and self.spawn(command, shell=True, cwd=self.home)
         number = poll(lambda: self.new_x(before), "no X") if wayland else self.xvfb(*SCREEN)
         self.d = poll(lambda: self.connect(number), "no X")
         for name in glob.glob("wayland-?", root_dir=self.home):
@@ -343,7 +336,7 @@ class Session:
 
 
 class Serve(http.server.SimpleHTTPRequestHandler):
-    """The cases' folders; ?csp=NAME under that policy; in a folder with .spa, as a
+    """The cases' folders, by their paths; ?csp=NAME under that policy; in a folder with .spa, as a
     single-page site's host serves it, its index.html for any file it lacks."""
 
     def send_head(self):
@@ -360,7 +353,7 @@ class Serve(http.server.SimpleHTTPRequestHandler):
 
 def open_page(where, folder, frame, csp):
     """The page in FOLDER, from its origin or in a FRAME of another's, under the policy CSP."""
-    address = f"{where.site}{os.path.basename(folder)}/?csp={csp}"
+    address = f"{where.site}{folder}/?csp={csp}"
     if frame:
         open(folder + "/host.html", "w").write(FRAME.format(address, *frame.split("x")))
         address = address.replace("127.0.0.1", "localhost").split("?")[0] + "host.html"
@@ -371,14 +364,13 @@ def open_page(where, folder, frame, csp):
 
 
 @pytest.fixture(scope="session")
-def place(pytestconfig, tmp_path_factory):
+def place(pytestconfig):
     """Where zavit runs: a desktop (for the page, openbox's), serving the cases' folders."""
     option = pytestconfig.option
     with Session("openbox" if option.build == "web" else option.desktop, option.build) as session:
-        session.cases, session.ratio = str(tmp_path_factory.mktemp("site")), option.ratio
-        handler = functools.partial(Serve, directory=session.cases)
+        session.ratio, handler = option.ratio, functools.partial(Serve, directory="/")
         server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         threading.Thread(target=server.serve_forever, daemon=True).start()
-        session.site = f"http://127.0.0.1:{server.server_port}/"
+        session.site = f"http://127.0.0.1:{server.server_port}"
         yield session
         server.shutdown()
