@@ -68,7 +68,7 @@ ROWS = [
     Row("sprite SDL_VIDEODRIVER=nosuch", **FAILS, says="Unable to init SDL: "),
     Row("sprite", **ALONE, says=NO_DISPLAY, on="x11"),
     Row("sprite DISPLAY=:99 WAYLAND_DISPLAY=wayland-9", **ALONE, says=GONE, on="x11"),
-    Row("sprite WAYLAND_DISPLAY={HOME}/weston", **ALONE, says=NO_DISPLAY, on="classic"),
+    Row("sprite WAYLAND_DISPLAY={HOME}/weston", "Wayland", status=1, says=NO_DISPLAY, on="classic"),
     Row("sprite SDL_VIDEODRIVER=", **ALONE, says="Unable to init SDL: ", on="x11"),
     Row("sprite", 'typed " Yes "', status=1, says=REFUSED + "0x80000000", on="x11"),
     Row("sprite", 'typed "yess"', status=1, says=REFUSED + "0x0", on="x11"),
@@ -181,7 +181,8 @@ def started(answer, command, folder, cwd, env, settings):
     (HOME for the session's); there a typed answer, its video modes refused."""
     terminal, typed = answer == "no display" or answer.startswith("typed"), answer[:5] == "typed"
     gone = ("SDL_VIDEODRIVER", "XDG_RUNTIME_DIR")  # the desktop's, not a terminal's
-    env = {k: v for k, v in env.items() if not terminal or "DISPLAY" not in k and k not in gone}
+    alone = terminal or answer == "Wayland"  # a Wayland display alone, as its settings name
+    env = {k: v for k, v in env.items() if not alone or "DISPLAY" not in k and k not in gone}
     env.update({name: value.format(**env) for name, value in settings.items()}, TERM="xterm")
     if typed:
         env.update(SDL_VIDEODRIVER="dummy", LD_PRELOAD=os.environ["ZAVIT_REFUSE_VIDEO"])
@@ -196,7 +197,7 @@ def answer(option, where, run, answer, other):
     if answer.startswith("typed"):
         poll(lambda: "Notice: Full Scrren? [y/N] " in run.said(), "no question", run)
         return run.proc.communicate(answer.split('"')[1].encode() + b"\n", WAIT)
-    if answer == "no display":
+    if answer in ("no display", "Wayland"):
         return
     web, windows = option.build == "web", option.build == "windows"
     asking = lambda: find(where.d.screen().root, run.asks_in)  # noqa: E731
