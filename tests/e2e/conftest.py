@@ -5,6 +5,7 @@ import contextlib
 import functools
 import glob
 import http.server
+import io
 import os
 import re
 import shutil
@@ -187,36 +188,35 @@ class PageRun(Program):
 
 
 class Window:
-    """zavit's window: all of the X window W, or the white BOX in it (the browser's, or the
-    screen's root where SDL 3 draws its own)."""
+    """zavit's window: all of the X window W, or the white BOX in it (the browser's), or that
+    on the compositor's screen, where SDL 3 draws its own (no W)."""
 
     def __init__(self, desktop, w, box=None):
-        g, self.desktop, self.w, self.root = w.get_geometry(), desktop, w, w.query_tree().root
+        g, self.desktop, self.w = w and w.get_geometry(), desktop, w
         self.box = box or (0, 0, g.width, g.height)
         self.size = self.box[2] - self.box[0], self.box[3] - self.box[1]
         self.zoom = max(1, self.size[0] // WINDOW[0])
 
     def picture(self):
-        return picture(self.w).crop(self.box)
+        return (picture(self.w) if self.w else self.desktop.screenshot()).crop(self.box)
 
     def full(self):
-        if self.w == self.root:  # SDL 3's own: wider than it is in a window
+        if not self.w:  # SDL 3's own: wider than it is in a window
             return self.size[0] > WINDOW[0] * self.desktop.zoom
         return full_screen(self.w)
 
     def move(self, x, y):
-        """The pointer to the middle of zavit's pixel X, Y."""
-        z = self.zoom
-        at = self.root.translate_coords(
-            self.w, self.box[0] + x * z + z // 2, self.box[1] + y * z + z // 2
-        )
-        self.desktop.point(at.x, at.y)
+        """The pointer to zavit's pixel X, Y: to its middle in the page, which takes fractions."""
+        z, half = self.zoom, self.zoom // 2 * (self.desktop.build == "web")
+        x, y = self.box[0] + x * z + half, self.box[1] + y * z + half
+        at = self.w and self.desktop.d.screen().root.translate_coords(self.w, x, y)
+        self.desktop.point(*((at.x, at.y) if at else (x, y)))
 
     def has_keyboard(self):
-        return self.w == self.root or has_keyboard(self.w)
+        return not self.w or has_keyboard(self.w)
 
     def close(self):
-        if self.w != self.root:
+        if self.w:
             return close(self.w)
         self.desktop.on_x("xdotool", "key", "alt+F4")
 
@@ -244,7 +244,6 @@ class Session:
             open(self.home + "/kwinoutputconfig.json", "w").write(KWIN_OUTPUTS)
         if "$HOST" in command:  # kwin's X11 backend shows its screen there
             self.host = ":" + self.xvfb(*HOST)
-            self.host_d = display.Display(self.host)
             command = command.replace("$HOST", self.host)
         self.start(command)
         if build == "windows":
@@ -307,6 +306,10 @@ class Session:
         env = dict(self.env, DISPLAY=self.host or self.env["DISPLAY"])
         return subprocess.run(command, env=env, capture_output=True, check=True).stdout
 
+    def screenshot(self):
+        shot = self.on_x("import", "-window", "root", "png:-")
+        return Image.open(io.BytesIO(shot)).convert("RGB")
+
     def key(self, key, down):
         self.on_x("xdotool", ("keyup", "keydown")[down], key)
 
@@ -320,9 +323,9 @@ class Session:
         found = find(self.d.screen().root, title)
         if found and self.build != "web":
             return Window(self, found)
-        w = found or self.native and title == "ZAVIT" and self.host_d.screen().root
-        box = w and white_box(picture(w))
-        return box and Window(self, w, box)
+        if found or self.native and title == "ZAVIT":
+            box = white_box(picture(found) if found else self.screenshot())
+            return box and Window(self, found, box)
 
     def __enter__(self):
         return self
