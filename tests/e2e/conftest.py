@@ -212,13 +212,8 @@ class Window:
         at = self.w and self.desktop.d.screen().root.translate_coords(self.w, x, y)
         self.desktop.point(*((at.x, at.y) if at else (x, y)))
 
-    def has_keyboard(self):
-        return not self.w or has_keyboard(self.w)
-
     def close(self):
-        if self.w:
-            return close(self.w)
-        self.desktop.on_x("xdotool", "key", "alt+F4")
+        close(self.w) if self.w else self.desktop.on_x("xdotool", "key", "alt+F4")
 
 
 def white_box(shot):
@@ -229,18 +224,16 @@ def white_box(shot):
     return box and (max(box[0] - 4, 0), max(box[1] - 4, 0), box[2] + 4, box[3] + 4)
 
 
-class Session:
+class Session(contextlib.AbstractContextManager):
     """A desktop running: its X display; its compositor's screen and input, where SDL 3 draws."""
 
     def __init__(self, name, build=None):
-        self.name, self.build, (command, self.zoom, tags) = name, build, DESKTOPS[name]
-        self.native = "wayland" in tags
+        self.name, self.build, (command, self.zoom, self.tags) = name, build, DESKTOPS[name]
         self.procs, self.home, self.host = [], tempfile.mkdtemp(), None
         self.env = dict(os.environ, HOME=self.home, XDG_RUNTIME_DIR=self.home)
         self.env["XDG_CONFIG_HOME"] = self.home  # kwin 6.7 takes its scale from here alone
-        if "kwin" in name:
-            shutil.copy(shutil.which("kwin_wayland"), self.home)  # without its capabilities
-        if "kwin" in name and self.native:
+        if "kwin" in name:  # its copy without its capabilities; its scale where SDL 3 draws
+            shutil.copy(shutil.which("kwin_wayland"), self.home)
             open(self.home + "/kwinoutputconfig.json", "w").write(KWIN_OUTPUTS)
         if "$HOST" in command:  # kwin's X11 backend shows its screen there
             self.host = ":" + self.xvfb(*HOST)
@@ -323,12 +316,9 @@ class Session:
         found = find(self.d.screen().root, title)
         if found and self.build != "web":
             return Window(self, found)
-        if found or self.native and title == "ZAVIT":
+        if found or "wayland" in self.tags and title == "ZAVIT":
             box = white_box(picture(found) if found else self.screenshot())
             return box and Window(self, found, box)
-
-    def __enter__(self):
-        return self
 
     def __exit__(self, *_):
         if self.build == "windows":

@@ -203,8 +203,9 @@ def answer(option, where, run, answer, other):
     asking = lambda: find(where.d.screen().root, run.asks_in)  # noqa: E731
     question = poll(asking, "no question", run)
     check_question(where, run, question, other, option.build)
-    if answer == "click Yes":
-        return click_yes(where, question, web)
+    if answer == "click Yes":  # at the desktop's scale or the page's
+        (x, y), z, g = YES[web], where.ratio if web else where.zoom, question.get_geometry()
+        return click(where, question, g.width // 2 + x * z, g.height // 2 + y * z)
     if answer == "close request":
         return close(question)
     for key in answer.split():  # answered on release only, but for Windows' own message box
@@ -238,12 +239,6 @@ def dark_rows(shot):
     """Which rows of SHOT hold a dark pixel, as text's do."""
     grey = shot.convert("L")
     return [min(grey.crop((0, y, shot.width, y + 1)).getdata()) < 100 for y in range(shot.height)]
-
-
-def click_yes(where, question, web):
-    """Yes, at the desktop's scale or the page's."""
-    (x, y), z, g = YES[web], where.ratio if web else where.zoom, question.get_geometry()
-    click(where, question, g.width // 2 + x * z, g.height // 2 + y * z)
 
 
 def click(where, w, x, y):
@@ -338,7 +333,7 @@ def end(where, run, window, how):
     elif how == "close request":
         window.close()
     elif how:
-        poll(window.has_keyboard, "the window does not take the keyboard", run)
+        poll(lambda: not window.w or has_keyboard(window.w), "the window has no keyboard", run)
         where.key("Escape", 1)
         time.sleep(HOLD * (how == "Escape held"))
         assert run.status() is None, "Escape quit before its release"
