@@ -212,6 +212,9 @@ class Window:
         at = self.w and self.desktop.d.screen().root.translate_coords(self.w, x, y)
         self.desktop.point(*((at.x, at.y) if at else (x, y)))
 
+    def has_keyboard(self):
+        return not self.w or has_keyboard(self.w)  # SDL 3's own: given it by the compositor
+
     def close(self):
         close(self.w) if self.w else self.desktop.on_x("xdotool", "key", "alt+F4")
 
@@ -316,7 +319,7 @@ class Session(contextlib.AbstractContextManager):
         found = find(self.d.screen().root, title)
         if found and self.build != "web":
             return Window(self, found)
-        if found or "wayland" in self.tags and title == "ZAVIT":
+        if found or "wayland" in self.tags.split() and title == "ZAVIT":
             box = white_box(picture(found) if found else self.screenshot())
             return box and Window(self, found, box)
 

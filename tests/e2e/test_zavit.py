@@ -333,7 +333,7 @@ def end(where, run, window, how):
     elif how == "close request":
         window.close()
     elif how:
-        poll(lambda: not window.w or has_keyboard(window.w), "the window has no keyboard", run)
+        poll(window.has_keyboard, "the window has no keyboard", run)
         where.key("Escape", 1)
         time.sleep(HOLD * (how == "Escape held"))
         assert run.status() is None, "Escape quit before its release"
